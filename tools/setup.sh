@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the asset tools need
+# (only those that are missing). Run as root on Debian 12.
+set -e
+pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+ libsdl2-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
+ xvfb xdotool x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp"
+missing=""
+for p in $pkgs; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends $missing
+fi
