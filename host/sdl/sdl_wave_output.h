@@ -1,0 +1,63 @@
+// SdlWaveOutput: the WaveOutput on an SDL audio device (mono S16 44100 Hz).
+//
+// SDL's audio callback only copies samples from the queued buffers (silence
+// when none is queued or the output is paused); a finished buffer moves to a
+// done list. A notification thread of our own delivers the done messages, so
+// the caller's callback never runs inside SDL's audio lock and may queue
+// buffers again. When no device can be opened, `open` fails and the caller
+// runs without sound; nothing blocks.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host/wave_output.h"
+
+namespace host {
+
+class SdlWaveOutput : public WaveOutput {
+ public:
+  SdlWaveOutput() = default;
+  ~SdlWaveOutput() override;
+  SdlWaveOutput(const SdlWaveOutput&) = delete;
+  SdlWaveOutput& operator=(const SdlWaveOutput&) = delete;
+
+  int32_t open(WaveCallback callback, void* instance) override;
+  int32_t pause() override;
+  int32_t restart() override;
+  int32_t prepareHeader(WaveHeader* header) override;
+  int32_t unprepareHeader(WaveHeader* header) override;
+  int32_t write(WaveHeader* header) override;
+  int32_t reset() override;
+  int32_t close() override;
+  std::string errorText(int32_t code) const override;
+  // A message box titled "Error" while SDL's video is up, else standard error.
+  void showError(const std::string& text) override;
+
+ private:
+  static void audioCallback(void* self, uint8_t* stream, int length);
+  void fill(int16_t* out, int count);
+  void notifyLoop();
+  void retireAllQueued();  // with mutex_ held
+
+  std::atomic<uint32_t> device_{0};  // SDL_AudioDeviceID, 0 when closed
+  bool ownsAudioSubsystem_ = false;
+  std::string openError_;
+
+  std::mutex mutex_;  // guards everything below; SDL's callback takes it too
+  std::condition_variable wake_;
+  std::deque<WaveHeader*> queue_;  // buffers waiting or playing, oldest first
+  uint32_t playOffset_ = 0;        // bytes of queue_.front() already played
+  std::deque<WaveHeader*> done_;   // played, notification not yet delivered
+  bool quit_ = false;
+  WaveCallback callback_ = nullptr;
+  void* instance_ = nullptr;
+  std::thread notifier_;
+};
+
+}  // namespace host
