@@ -1,0 +1,187 @@
+// The SDL display host on SDL's dummy video driver: opening, presenting and
+// the mapping of SDL events to the polled input state.
+#include "host/sdl/sdl_display_host.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace host {
+namespace {
+
+class SdlHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(host_.open("CODED BY TARVOSKELD :-)", 800, 600), 1) << SDL_GetError();
+  }
+  void TearDown() override { host_.close(); }
+
+  void push(SDL_Event e) {
+    e.common.timestamp = SDL_GetTicks();
+    ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+  }
+  void pushKey(SDL_Keycode key, bool down, bool repeat = false) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym.sym = key;
+    push(e);
+  }
+  void pushWheel(int32_t x, int32_t y, uint32_t direction = SDL_MOUSEWHEEL_NORMAL) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.x = x;
+    e.wheel.y = y;
+    e.wheel.direction = direction;
+    push(e);
+  }
+  void present() { EXPECT_EQ(host_.present(frame_.data()), 1); }
+
+  SdlDisplayHost host_;
+  std::vector<uint32_t> frame_ = std::vector<uint32_t>(800 * 600, 0x00336699);
+};
+
+TEST_F(SdlHostTest, OpensWithAConvertibleFormatAndPresents) {
+  EXPECT_NE(findPixelConverter(host_.pixelFormat()), nullptr);
+  present();
+  present();
+}
+
+TEST_F(SdlHostTest, PointerAndLeftButtonFollowTheEvents) {
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = 321;
+  motion.motion.y = 123;
+  push(motion);
+  SDL_Event down{};
+  down.type = SDL_MOUSEBUTTONDOWN;
+  down.button.button = SDL_BUTTON_LEFT;
+  down.button.x = 5;  // button events do not move the pointer
+  push(down);
+  present();
+  EXPECT_EQ(host_.mouseX(), 321);
+  EXPECT_EQ(host_.mouseY(), 123);
+  EXPECT_EQ(host_.leftButton(), 1);
+  SDL_Event right{};
+  right.type = SDL_MOUSEBUTTONUP;
+  right.button.button = SDL_BUTTON_RIGHT;
+  push(right);
+  present();
+  EXPECT_EQ(host_.leftButton(), 1);  // the right button changes nothing
+  SDL_Event up{};
+  up.type = SDL_MOUSEBUTTONUP;
+  up.button.button = SDL_BUTTON_LEFT;
+  push(up);
+  present();
+  EXPECT_EQ(host_.leftButton(), 0);
+}
+
+TEST_F(SdlHostTest, WheelCountsOneStepPerEvent) {
+  // event (x, y, direction)      | counter
+  // (0, +3, normal)  away        |  1
+  // (0, -1, normal)  towards     |  0
+  // (0, -2, normal)  towards     | -1
+  // (0,  0, normal)  zero: away  |  0
+  // (0, +1, flipped) towards     | -1
+  // (2,  0, normal)  sideways    | -1 (not a notch)
+  pushWheel(0, 3);
+  present();
+  EXPECT_EQ(host_.wheelPosition(), 1);
+  pushWheel(0, -1);
+  pushWheel(0, -2);
+  present();
+  EXPECT_EQ(host_.wheelPosition(), -1);
+  pushWheel(0, 0);
+  present();
+  EXPECT_EQ(host_.wheelPosition(), 0);
+  pushWheel(0, 1, SDL_MOUSEWHEEL_FLIPPED);
+  pushWheel(2, 0);
+  present();
+  EXPECT_EQ(host_.wheelPosition(), -1);
+}
+
+TEST_F(SdlHostTest, KeysMapToVirtualKeyCodesWithPressAndHeldBits) {
+  // SDL key -> virtual key
+  const std::pair<SDL_Keycode, int32_t> keys[] = {
+      {SDLK_ESCAPE, 27}, {SDLK_PAGEUP, 33}, {SDLK_PAGEDOWN, 34}, {SDLK_END, 35}, {SDLK_HOME, 36},
+      {SDLK_UP, 38},     {SDLK_DOWN, 40},   {SDLK_F1, 112},      {SDLK_F5, 116}, {SDLK_F12, 123},
+  };
+  host_.setExitOnClose(0);
+  for (const auto& [sdlKey, vk] : keys) {
+    pushKey(sdlKey, true);
+    present();
+    EXPECT_EQ(host_.asyncKeyState(vk), kKeyPressedNow) << vk;
+    pushKey(sdlKey, true, /*repeat=*/true);  // auto-repeat is not a new press
+    present();
+    EXPECT_EQ(static_cast<uint16_t>(host_.asyncKeyState(vk)), 0x8000) << vk;
+    pushKey(sdlKey, false);
+    present();
+    EXPECT_EQ(host_.asyncKeyState(vk), 0) << vk;
+  }
+  pushKey(SDLK_a, true);
+  present();
+  for (int vk = 0; vk < 256; ++vk) EXPECT_EQ(host_.asyncKeyState(vk), 0) << vk;
+}
+
+TEST_F(SdlHostTest, CloseRequestAndEscapeAreIgnoredWhileExitOnCloseIsZero) {
+  host_.setExitOnClose(0);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  push(quit);
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  push(close);
+  pushKey(SDLK_ESCAPE, true);
+  present();
+  present();
+  EXPECT_EQ(host_.asyncKeyState(kKeyEscape), kKeyPressedNow);  // still up, and the app sees Escape
+}
+
+TEST_F(SdlHostTest, CloseRequestEndsTheProcessWhenExitOnCloseIsSet) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        host_.setExitOnClose(1);
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+        host_.present(frame_.data());
+        std::exit(3);  // not reached
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(SdlHostTest, InactiveWindowOnlyPumpsEvents) {
+  SDL_Event lost{};
+  lost.type = SDL_WINDOWEVENT;
+  lost.window.event = SDL_WINDOWEVENT_MINIMIZED;
+  push(lost);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = 9;
+  motion.motion.y = 8;
+  push(motion);
+  present();  // returns 1 without drawing
+  EXPECT_EQ(host_.mouseX(), 9);
+  SDL_Event back{};
+  back.type = SDL_WINDOWEVENT;
+  back.window.event = SDL_WINDOWEVENT_RESTORED;
+  push(back);
+  present();
+}
+
+TEST(SdlHostOpen, FailsWithoutAVideoDriver) {
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  SdlDisplayHost host;
+  EXPECT_EQ(host.open("T", 800, 600), 0);
+  host.present(nullptr);  // harmless on a closed host
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
+
+}  // namespace
+}  // namespace host
