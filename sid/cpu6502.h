@@ -1,0 +1,104 @@
+// Cpu6502: a table-driven interpreter of the documented NMOS 6502 instruction
+// set over a flat 64 KB RAM, built to run C64 tune routines.
+//
+// A routine is called like a subroutine (`callSubroutine`) and runs until it
+// returns: two zero bytes are pushed as its return address, so its final RTS
+// lands on $0001 and the call ends as soon as PC is $0000 or $0001. Writes to
+// $D400-$D7FF go to the SidChip and leave RAM alone; reads always return RAM.
+//
+// Deliberately simpler than the chip: no cycles, interrupts, ROM, I/O or
+// processor port; binary arithmetic only (D is stored but ignored); V after
+// ADC/SBC is N xor C; BRK sets PC = 0 and so ends the call; RTI pulls no
+// status and acts as RTS; the stack pointer sticks at $00 and $FF instead of
+// wrapping; the 105 undocumented opcodes are one-byte no-ops. A call stops
+// after `budget` instructions so that a tune stuck in a loop cannot stall the
+// audio.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace sid {
+
+struct SidChip;
+
+enum class Instruction : uint8_t {
+  None,
+  ADC, AND, ASL, BCC, BCS, BEQ, BIT, BMI, BNE, BPL, BRK, BVC, BVS, CLC,
+  CLD, CLI, CLV, CMP, CPX, CPY, DEC, DEX, DEY, EOR, INC, INX, INY, JMP,
+  JSR, LDA, LDX, LDY, LSR, NOP, ORA, PHA, PHP, PLA, PLP, ROL, ROR, RTI,
+  RTS, SBC, SEC, SED, SEI, STA, STX, STY, TAX, TAY, TSX, TXA, TXS, TYA,
+};
+
+enum class AddressMode : uint8_t {
+  Implied,
+  Immediate,
+  Absolute,
+  AbsoluteX,
+  AbsoluteY,
+  ZeroPage,
+  ZeroPageX,
+  ZeroPageY,
+  Indirect,         // JMP ($hhll)
+  IndexedIndirect,  // ($zp,X)
+  IndirectIndexed,  // ($zp),Y
+  Accumulator,
+  Relative,
+};
+
+struct Opcode {
+  Instruction instruction;
+  AddressMode mode;
+};
+
+extern const std::array<Opcode, 256> kOpcodeTable;
+
+// Status register bits.
+inline constexpr uint8_t kFlagC = 0x01;
+inline constexpr uint8_t kFlagZ = 0x02;
+inline constexpr uint8_t kFlagI = 0x04;
+inline constexpr uint8_t kFlagD = 0x08;
+inline constexpr uint8_t kFlagB = 0x10;
+inline constexpr uint8_t kFlagU = 0x20;
+inline constexpr uint8_t kFlagV = 0x40;
+inline constexpr uint8_t kFlagN = 0x80;
+
+inline constexpr uint16_t kStackPage = 0x0100;
+inline constexpr uint16_t kSidWindowMask = 0xFC00;  // (address AND mask) == base: sound chip
+inline constexpr uint16_t kSidWindowBase = 0xD400;
+inline constexpr uint32_t kDefaultCallBudget = 20'000'000;
+
+// Observer of the writes that reach the sound chip (tests, magtool).
+using SidWriteHook = void (*)(void* context, uint16_t address, uint8_t value);
+
+struct Cpu6502 {
+  uint8_t A, X, Y, S, P;
+  uint16_t PC;
+  uint8_t memory[65536];
+  SidChip* chip;           // receives $D400-$D7FF writes; may be null
+  SidWriteHook writeHook;  // optional
+  void* writeHookContext;
+  uint32_t budget;         // instructions per call; 0 means no limit
+  bool budgetExhausted;    // the last call was cut off by the budget
+
+  uint8_t readByte(uint16_t address) const { return memory[address]; }
+  void writeByte(uint16_t address, uint8_t value);
+  void push(uint8_t value);
+  uint8_t pull();
+  void step();
+  // Runs the routine at address with A preset; returns the instructions run.
+  uint32_t callSubroutine(uint16_t address, uint8_t a);
+
+ private:
+  uint16_t effectiveAddress(AddressMode mode);
+  uint8_t fetchOperand(AddressMode mode);
+  void setZN(uint8_t value) {
+    P = static_cast<uint8_t>((P & ~(kFlagZ | kFlagN)) | (value == 0 ? kFlagZ : 0) | (value & kFlagN));
+  }
+  void setFlag(uint8_t flag, bool on) { P = static_cast<uint8_t>(on ? (P | flag) : (P & ~flag)); }
+  void add(uint8_t value);
+  void compare(uint8_t reg, uint8_t value);
+  void branch(bool condition);
+};
+
+}  // namespace sid
