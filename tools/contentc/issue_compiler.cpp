@@ -1,0 +1,905 @@
+#include "tools/contentc/issue_compiler.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "tools/contentc/block_font.h"
+
+namespace contentc {
+namespace {
+
+// Colours of the generated page parts.
+constexpr char kPlain = '1';
+constexpr char kRankDot = 'M';
+constexpr char kLeaderDots = '3';
+constexpr char kWordUp = '7';
+constexpr char kWordDown = '4';
+constexpr char kWordNew = 'P';
+constexpr char kWordSame = 'D';
+constexpr char kChartHeader = 'B';
+constexpr char kTitleDashes = 'B';
+constexpr char kTitleText = 'O';
+constexpr char kReleaseDate = 'U';
+constexpr char kReleaseTitle = 'O';
+constexpr char kReleasePoints = 'Q';
+constexpr char kReleaseHeader = 'U';
+constexpr char kReleaseRuleDashes = 'B';
+
+// CP437 block characters.
+constexpr unsigned char kFull = 0xDB;
+constexpr unsigned char kLowerHalf = 0xDC;
+constexpr unsigned char kUpperHalf = 0xDF;
+constexpr unsigned char kLeftHalf = 0xDD;
+constexpr unsigned char kRightHalf = 0xDE;
+constexpr unsigned char kLightShade = 0xB0;
+constexpr unsigned char kMediumShade = 0xB1;
+constexpr unsigned char kDarkShade = 0xB2;
+constexpr unsigned char kSquare = 0xFE;
+
+bool isColourChar(char c) { return (c >= '1' && c <= '9') || (c >= 'A' && c <= 'V'); }
+
+std::string trimRight(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+std::vector<std::string> splitWords(const std::string& s) {
+  std::istringstream in(s);
+  std::vector<std::string> out;
+  std::string w;
+  while (in >> w) out.push_back(w);
+  return out;
+}
+
+// A text laid out cell by cell, for the generated page parts.
+class LineBuilder {
+ public:
+  LineBuilder& put(const std::string& text, char colour) {
+    for (char c : text) cells_.push_back({static_cast<unsigned char>(c), colour, '1'});
+    return *this;
+  }
+  LineBuilder& putByte(unsigned char c, char colour) {
+    cells_.push_back({c, colour, '1'});
+    return *this;
+  }
+  // Right-aligns `text` so that its last character sits at `lastColumn` (1-based).
+  LineBuilder& putRight(const std::string& text, int lastColumn, char colour) {
+    padTo(lastColumn - static_cast<int>(text.size()));
+    return put(text, colour);
+  }
+  // Fills with spaces up to and including column `column`.
+  LineBuilder& padTo(int column, char colour = kPlain) {
+    while (static_cast<int>(cells_.size()) < column) cells_.push_back({' ', colour, '1'});
+    return *this;
+  }
+  int column() const { return static_cast<int>(cells_.size()); }
+  Line line(char rule = '0') const { return makeLine(cells_, kPlain, '1', rule); }
+
+ private:
+  std::vector<Cell> cells_;
+};
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CompileError("cannot read " + path.string());
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string cur;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(cur);
+      cur.clear();
+    } else if (c != '\r') {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) lines.push_back(cur);
+  return lines;
+}
+
+}  // namespace
+
+Line emptyLine(char rule) {
+  return Line{"", std::string(kWidth, '1'), std::string(kWidth, '1'), rule};
+}
+
+std::vector<Cell> parseMarkup(const std::string& source, char defaultColour, char defaultStyle,
+                              const Lookup& lookup) {
+  std::vector<Cell> cells;
+  char colour = defaultColour;
+  char style = defaultStyle;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const char c = source[i];
+    if (c != '{') {
+      cells.push_back({static_cast<unsigned char>(c), colour, style});
+      continue;
+    }
+    if (i + 1 < source.size() && source[i + 1] == '{') {
+      cells.push_back({'{', colour, style});
+      ++i;
+      continue;
+    }
+    const std::size_t close = source.find('}', i);
+    if (close == std::string::npos) throw CompileError("unclosed '{' in: " + source);
+    const std::string tag = source.substr(i + 1, close - i - 1);
+    i = close;
+    if (tag.size() == 1 && isColourChar(tag[0])) {
+      colour = tag[0];
+    } else if (tag == ".") {
+      colour = defaultColour;
+    } else if (tag.size() == 2 && tag[0] == 's' && std::isdigit(static_cast<unsigned char>(tag[1]))) {
+      style = tag[1];
+    } else if (tag.size() == 3 && tag[0] == '#' && std::isxdigit(static_cast<unsigned char>(tag[1])) &&
+               std::isxdigit(static_cast<unsigned char>(tag[2]))) {
+      cells.push_back({static_cast<unsigned char>(std::stoi(tag.substr(1), nullptr, 16)), colour, style});
+    } else if (tag.size() > 1 && tag[0] == '=') {
+      std::string value;
+      if (!lookup || !lookup(tag.substr(1), value)) throw CompileError("unknown value {" + tag + "}");
+      for (char v : value) cells.push_back({static_cast<unsigned char>(v), colour, style});
+    } else {
+      throw CompileError("unknown markup {" + tag + "}");
+    }
+  }
+  return cells;
+}
+
+Line makeLine(const std::vector<Cell>& cells, char defaultColour, char defaultStyle, char rule) {
+  if (cells.size() > kWidth + 1 || (cells.size() == kWidth + 1 && cells.back().ch != ' ')) {
+    std::string text;
+    for (const auto& c : cells) text += static_cast<char>(c.ch);
+    throw CompileError("line longer than 80 characters: " + text);
+  }
+  Line line;
+  line.rule = rule;
+  for (const auto& c : cells) line.text += static_cast<char>(c.ch);
+  for (int col = 0; col < kWidth; ++col) {
+    const bool has = col < static_cast<int>(cells.size());
+    line.colours += has ? cells[col].colour : defaultColour;
+    line.styles += has ? cells[col].style : defaultStyle;
+  }
+  return line;
+}
+
+std::vector<std::vector<Cell>> wrapCells(const std::vector<Cell>& cells, int width, int indent,
+                                         char defaultColour, char defaultStyle) {
+  std::vector<std::vector<Cell>> words;
+  std::vector<Cell> word;
+  for (const auto& c : cells) {
+    if (c.ch == ' ') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word.push_back(c);
+    }
+  }
+  if (!word.empty()) words.push_back(word);
+
+  std::vector<std::vector<Cell>> lines;
+  std::vector<Cell> cur;
+  const Cell space{' ', defaultColour, defaultStyle};
+  auto start = [&] { cur.assign(static_cast<std::size_t>(indent), space); };
+  start();
+  bool empty = true;
+  for (const auto& w : words) {
+    const int need = static_cast<int>(w.size()) + (empty ? 0 : 1);
+    if (!empty && static_cast<int>(cur.size()) + need > width) {
+      lines.push_back(cur);
+      start();
+      empty = true;
+    }
+    if (!empty) cur.push_back(space);
+    cur.insert(cur.end(), w.begin(), w.end());
+    empty = false;
+  }
+  if (!empty) lines.push_back(cur);
+  return lines;
+}
+
+// ---- charts ---------------------------------------------------------------
+
+int parseTenths(const std::string& s) {
+  const std::size_t dot = s.find('.');
+  if (s.empty() || dot == std::string::npos || dot + 2 != s.size() || dot == 0)
+    throw CompileError("points need one decimal: '" + s + "'");
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (i != dot && !std::isdigit(static_cast<unsigned char>(s[i])))
+      throw CompileError("bad points value: '" + s + "'");
+  }
+  return std::stoi(s.substr(0, dot)) * 10 + (s[dot + 1] - '0');
+}
+
+std::string formatTenths(int tenths) {
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+void rankRows(std::vector<ChartRow>& rows) {
+  std::sort(rows.begin(), rows.end(), [](const ChartRow& a, const ChartRow& b) {
+    if (a.tenths != b.tenths) return a.tenths > b.tenths;
+    if (a.releases != b.releases) return a.releases > b.releases;
+    return a.name < b.name;
+  });
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i].rank = static_cast<int>(i) + 1;
+}
+
+namespace {
+
+void linkPrevious(std::vector<ChartRow>& now, const std::vector<ChartRow>& before) {
+  for (auto& r : now) {
+    r.previousRank = 0;
+    for (const auto& b : before) {
+      if (b.name == r.name) r.previousRank = b.rank;
+    }
+  }
+}
+
+}  // namespace
+
+Charts buildCharts(const std::vector<Group>& groups, const std::vector<Release>& releases,
+                   const std::vector<PreviousRow>& previous) {
+  std::map<std::string, const Group*> byName;
+  for (const auto& g : groups) {
+    if (byName.count(g.name)) throw CompileError("group listed twice: " + g.name);
+    if (g.allTenthsBefore < g.yearTenthsBefore || g.allReleasesBefore < g.yearReleasesBefore)
+      throw CompileError("all-time total below the yearly total: " + g.name);
+    byName[g.name] = &g;
+  }
+  Charts charts;
+  std::map<std::string, ChartRow> month;
+  for (const auto& r : releases) {
+    if (!byName.count(r.group)) throw CompileError("release of an unknown group: " + r.group);
+    auto& row = month[r.group];
+    row.name = r.group;
+    row.tenths += r.tenths;
+    row.releases += 1;
+  }
+  for (auto& [name, row] : month) charts.monthly.push_back(row);
+  rankRows(charts.monthly);
+
+  int expectRank = 1;
+  for (const auto& p : previous) {
+    const auto it = byName.find(p.name);
+    if (it == byName.end()) throw CompileError("previous chart names an unknown group: " + p.name);
+    if (p.rank != expectRank++) throw CompileError("previous chart ranks are not 1, 2, 3, ...");
+    if (p.tenths > it->second->yearTenthsBefore || p.releases > it->second->yearReleasesBefore)
+      throw CompileError("previous month exceeds the year so far: " + p.name);
+    charts.previous.push_back({p.rank, p.name, p.tenths, p.releases, 0});
+  }
+  for (std::size_t i = 1; i < charts.previous.size(); ++i) {
+    if (charts.previous[i].tenths > charts.previous[i - 1].tenths)
+      throw CompileError("previous chart is not ordered by points");
+  }
+  linkPrevious(charts.monthly, charts.previous);
+
+  std::vector<ChartRow> yearBefore, allBefore;
+  for (const auto& g : groups) {
+    const ChartRow m = month.count(g.name) ? month[g.name] : ChartRow{0, g.name, 0, 0, 0};
+    if (g.yearTenthsBefore > 0) yearBefore.push_back({0, g.name, g.yearTenthsBefore, g.yearReleasesBefore, 0});
+    if (g.allTenthsBefore > 0) allBefore.push_back({0, g.name, g.allTenthsBefore, g.allReleasesBefore, 0});
+    if (g.yearTenthsBefore + m.tenths > 0)
+      charts.yearly.push_back({0, g.name, g.yearTenthsBefore + m.tenths, g.yearReleasesBefore + m.releases, 0});
+    if (g.allTenthsBefore + m.tenths > 0)
+      charts.allTime.push_back({0, g.name, g.allTenthsBefore + m.tenths, g.allReleasesBefore + m.releases, 0});
+  }
+  rankRows(yearBefore);
+  rankRows(allBefore);
+  rankRows(charts.yearly);
+  rankRows(charts.allTime);
+  linkPrevious(charts.yearly, yearBefore);
+  linkPrevious(charts.allTime, allBefore);
+  return charts;
+}
+
+std::string movementAmount(const ChartRow& row) {
+  if (row.previousRank == 0 || row.previousRank == row.rank) return "-";
+  return std::to_string(std::abs(row.previousRank - row.rank));
+}
+
+std::string movementWord(const ChartRow& row) {
+  if (row.previousRank == 0) return "NEW";
+  if (row.previousRank > row.rank) return "UP";
+  if (row.previousRank < row.rank) return "DOWN";
+  return "SAME";
+}
+
+Line chartHeader() {
+  return LineBuilder()
+      .put("-- POSITIONS --- GROUPNAMES --- POINTS AMOUNT --- RELEASE AMOUNT --- MOVEMENT --", kChartHeader)
+      .line();
+}
+
+Line chartRow(const ChartRow& row) {
+  if (row.name.size() > 22) throw CompileError("group name too long for a chart row: " + row.name);
+  LineBuilder b;
+  b.putRight(std::to_string(row.rank), 7, kPlain);
+  b.put(".", kRankDot).put(" ", kPlain).put(row.name, kPlain);
+  b.put(std::string(33 - b.column(), '.'), kLeaderDots);
+  b.putRight(formatTenths(row.tenths), 41, kPlain);
+  b.put(" ", kPlain).put("......", kLeaderDots);
+  b.putRight(std::to_string(row.releases), 59, kPlain);
+  b.put(" ", kPlain).put("......", kLeaderDots);
+  b.putRight(movementAmount(row), 69, kPlain).put(" ", kPlain);
+  const std::string word = movementWord(row);
+  const char colour = word == "UP" ? kWordUp : word == "DOWN" ? kWordDown : word == "NEW" ? kWordNew : kWordSame;
+  b.put(word, colour);
+  return b.line();
+}
+
+Line releaseHeader() {
+  return LineBuilder()
+      .put(" -- DATE ----- TITLE ------------------------------------------------ POINTS --", kReleaseHeader)
+      .line();
+}
+
+Line releaseRow(const Release& release) {
+  if (release.title.size() > 63) throw CompileError("release title too long: " + release.title);
+  if (release.tenths > 999) throw CompileError("release points too high: " + release.title);
+  char date[8];
+  std::snprintf(date, sizeof date, "%02d-%02d", release.month, release.day);
+  LineBuilder b;
+  b.put(" ", kPlain).put(date, kReleaseDate).put(" - ", kPlain).put(release.title, kReleaseTitle);
+  b.padTo(72, kReleaseTitle).put(" : ", kReleasePoints);
+  b.putRight(formatTenths(release.tenths), 79, kReleasePoints);
+  return b.line();
+}
+
+Line releaseRuleLine() { return LineBuilder().put(" ", kPlain).put(std::string(78, '-'), kReleaseRuleDashes).line(); }
+
+Line releaseTotal(int tenths) {
+  if (tenths > 999) throw CompileError("release total above 99.9 does not fit the table");
+  LineBuilder b;
+  b.put(" ", kPlain).put("TOTAL", kReleaseDate).put(" - ", kPlain).put("POINTS THIS MONTH", kReleaseTitle);
+  b.padTo(72, kReleaseTitle).put(" = ", kReleasePoints);
+  b.putRight(formatTenths(tenths), 79, kReleasePoints);
+  return b.line();
+}
+
+std::vector<Line> titleBlock(const std::string& title, char rule) {
+  LineBuilder b;
+  b.put(" ", kPlain).put("--", kTitleDashes).put(" ", kPlain).put(title, kTitleText).put(" ", kPlain);
+  if (b.column() > 78) throw CompileError("title too long: " + title);
+  b.put(std::string(79 - b.column(), '-'), kTitleDashes);
+  return {emptyLine(rule), b.line(), emptyLine(rule)};
+}
+
+// ---- banners --------------------------------------------------------------
+
+namespace {
+
+std::vector<std::string> pixelsOrThrow(const std::string& text) {
+  char unknown = 0;
+  auto rows = blockPixels(text, unknown);
+  if (unknown) throw CompileError(std::string("no block letter for '") + unknown + "'");
+  return rows;
+}
+
+bool pixelAt(const std::vector<std::string>& rows, int r, int c) {
+  if (r < 0 || r >= static_cast<int>(rows.size())) return false;
+  if (c < 0 || c >= static_cast<int>(rows[r].size())) return false;
+  return rows[r][c] == '#';
+}
+
+// Five rows of full blocks with a dark-shade shadow one step down and right,
+// then the shadow's last row: six lines, starting at column `left`.
+std::vector<Line> blockBanner(const std::string& text, char fg, char shadow, int left) {
+  const auto px = pixelsOrThrow(text);
+  const int w = static_cast<int>(px[0].size());
+  std::vector<Line> out;
+  for (int r = 0; r < 6; ++r) {
+    LineBuilder b;
+    b.padTo(left - 1);
+    for (int c = 0; c <= w; ++c) {
+      if (pixelAt(px, r, c)) b.putByte(kFull, fg);
+      else if (pixelAt(px, r - 1, c - 1)) b.putByte(kDarkShade, shadow);
+      else b.put(" ", kPlain);
+    }
+    Line l = b.line();
+    l.text = trimRight(l.text);
+    out.push_back(l);
+  }
+  return out;
+}
+
+// Three lines of half blocks (two pixel rows per line) with a medium-shade
+// underline: a compact logo for section heads.
+std::vector<Line> halfBlockLogo(const std::string& text, char fg, char underline, int left) {
+  const auto px = pixelsOrThrow(text);
+  const int w = static_cast<int>(px[0].size());
+  std::vector<Line> out;
+  for (int r = 0; r < 6; r += 2) {
+    LineBuilder b;
+    b.padTo(left - 1);
+    for (int c = 0; c < w; ++c) {
+      const bool top = pixelAt(px, r, c);
+      const bool bottom = pixelAt(px, r + 1, c);
+      if (top && bottom) b.putByte(kFull, fg);
+      else if (top) b.putByte(kUpperHalf, fg);
+      else if (bottom) b.putByte(kLowerHalf, fg);
+      else if (r == 4) b.putByte(kMediumShade, underline);
+      else b.put(" ", kPlain);
+    }
+    out.push_back(b.line());
+  }
+  return out;
+}
+
+// Letters inside a rectangle of full blocks from column 4 to column 77, on a
+// light-shade ground, with a strip of small squares between half blocks under it.
+std::vector<Line> framedBanner(const std::string& text, char frame, char fg) {
+  constexpr int kLeft = 4, kRight = 77;
+  const auto px = pixelsOrThrow(text);
+  const int w = static_cast<int>(px[0].size());
+  const int inner = kRight - kLeft - 1;
+  if (w > inner - 2) throw CompileError("framed banner text too wide: " + text);
+  const int start = kLeft + 1 + (inner - w) / 2;  // first letter column
+  std::vector<Line> out;
+  auto edge = [&] {
+    LineBuilder b;
+    b.padTo(kLeft - 1);
+    for (int c = kLeft; c <= kRight; ++c) b.putByte(kFull, frame);
+    return b.line();
+  };
+  out.push_back(edge());
+  for (int r = -1; r <= 5; ++r) {
+    LineBuilder b;
+    b.padTo(kLeft - 1);
+    b.putByte(kFull, frame);
+    for (int c = kLeft + 1; c < kRight; ++c) {
+      const int pc = c - start;
+      if (r >= 0 && r < 5 && pixelAt(px, r, pc)) b.putByte(kFull, fg);
+      else if (pixelAt(px, r - 1, pc - 1)) b.putByte(kDarkShade, frame);
+      else b.putByte(kLightShade, frame);
+    }
+    b.putByte(kFull, frame);
+    out.push_back(b.line());
+  }
+  out.push_back(edge());
+  LineBuilder strip;
+  strip.padTo(kLeft - 1);
+  strip.putByte(kRightHalf, frame);
+  for (int c = kLeft + 1; c < kRight; ++c) {
+    if (c % 2 == 0) strip.putByte(kSquare, fg);
+    else strip.put(" ", kPlain);
+  }
+  strip.putByte(kLeftHalf, frame);
+  out.push_back(strip.line());
+  return out;
+}
+
+// ---- article sources --------------------------------------------------------
+
+struct Substitutions {
+  const Charts& charts;
+  bool operator()(const std::string& key, std::string& value) const {
+    // CHART.RANK.FIELD, CHART.GROUP.FIELD or CHART.FIELD (count, points, releases)
+    const auto first = key.find('.');
+    if (first == std::string::npos) return false;
+    const std::string chart = key.substr(0, first);
+    const std::vector<ChartRow>* rows = chart == "m"   ? &charts.monthly
+                                        : chart == "y" ? &charts.yearly
+                                        : chart == "a" ? &charts.allTime
+                                        : chart == "p" ? &charts.previous
+                                                       : nullptr;
+    if (!rows) return false;
+    const std::string rest = key.substr(first + 1);
+    const auto second = rest.find('.');
+    if (second == std::string::npos) {
+      int tenths = 0, releases = 0;
+      for (const auto& r : *rows) {
+        tenths += r.tenths;
+        releases += r.releases;
+      }
+      if (rest == "count") value = std::to_string(rows->size());
+      else if (rest == "points") value = formatTenths(tenths);
+      else if (rest == "releases") value = std::to_string(releases);
+      else return false;
+      return true;
+    }
+    const std::string who = rest.substr(0, second);
+    const std::string field = rest.substr(second + 1);
+    const ChartRow* row = nullptr;
+    const bool byRank = !who.empty() && std::all_of(who.begin(), who.end(), ::isdigit);
+    for (const auto& r : *rows) {
+      if (byRank ? r.rank == std::stoi(who) : r.name == who) row = &r;
+    }
+    if (!row) return false;
+    if (field == "name") value = row->name;
+    else if (field == "points") value = formatTenths(row->tenths);
+    else if (field == "releases") value = std::to_string(row->releases);
+    else if (field == "rank") value = std::to_string(row->rank);
+    else if (field == "prev") value = row->previousRank ? std::to_string(row->previousRank) : "-";
+    else if (field == "move") value = movementAmount(*row);
+    else if (field == "dir") value = movementWord(*row);
+    else return false;
+    return true;
+  }
+};
+
+int parseInt(const std::string& s, const std::string& what) {
+  if (s.empty() || !std::all_of(s.begin(), s.end(), ::isdigit)) throw CompileError("bad " + what + ": '" + s + "'");
+  return std::stoi(s);
+}
+
+char parseColour(const std::string& s) {
+  if (s.size() != 1 || !isColourChar(s[0])) throw CompileError("bad colour '" + s + "'");
+  return s[0];
+}
+
+char parseRule(const std::string& s) {
+  if (s.size() != 1 || s[0] < '0' || s[0] > '8') throw CompileError("bad rule '" + s + "'");
+  return s[0];
+}
+
+// Everything after the first `n` words of a directive line.
+std::string tail(const std::string& line, int n) {
+  std::size_t pos = 0;
+  for (int i = 0; i < n; ++i) {
+    pos = line.find_first_not_of(' ', pos);
+    pos = line.find(' ', pos);
+    if (pos == std::string::npos) return "";
+  }
+  const std::size_t start = line.find_first_not_of(' ', pos);
+  return start == std::string::npos ? "" : line.substr(start);
+}
+
+}  // namespace
+
+Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
+                       const std::vector<Release>& releases) {
+  Article article;
+  const Substitutions subst{charts};
+  const Lookup lookup = [&](const std::string& k, std::string& v) { return subst(k, v); };
+  char colour = '1', style = '1', nextRule = '0';
+  int wrapWidth = 0, wrapIndent = 0;
+  std::vector<Cell> paragraph;
+  bool inParagraph = false;
+  bool ended = false;
+  std::set<std::string> groupsShown;
+  bool usesGroups = false;
+  int lineNo = 0;
+
+  auto push = [&](Line l) {
+    if (nextRule != '0') {
+      l.rule = nextRule;
+      nextRule = '0';
+    }
+    article.lines.push_back(std::move(l));
+  };
+  auto flush = [&] {
+    if (!inParagraph) return;
+    for (const auto& cells : wrapCells(paragraph, wrapWidth, wrapIndent, colour, style))
+      push(makeLine(cells, colour, style));
+    paragraph.clear();
+    inParagraph = false;
+  };
+
+  try {
+    for (const std::string& raw : splitLines(source)) {
+      ++lineNo;
+      const std::string line = trimRight(raw);
+      if (ended) {
+        if (!line.empty() && line[0] != '#') throw CompileError("text after @end");
+        continue;
+      }
+      if (!line.empty() && line[0] == '#') continue;
+      if (!line.empty() && line[0] == '@') {
+        flush();
+        const auto w = splitWords(line);
+        const std::string& d = w[0];
+        auto need = [&](std::size_t n) {
+          if (w.size() < n + 1) throw CompileError(d + " needs " + std::to_string(n) + " argument(s)");
+        };
+        if (d == "@lines") {
+          need(1);
+          article.expectedLines = parseInt(w[1], "line count");
+        } else if (d == "@colour") {
+          need(1);
+          colour = parseColour(w[1]);
+        } else if (d == "@style") {
+          need(1);
+          if (w[1] != "1" && w[1] != "2") throw CompileError("bad style " + w[1]);
+          style = w[1][0];
+        } else if (d == "@wrap") {
+          need(1);
+          wrapWidth = w[1] == "off" ? 0 : parseInt(w[1], "wrap width");
+          wrapIndent = w.size() > 2 ? parseInt(w[2], "indent") : 0;
+          if (wrapWidth > kWidth) throw CompileError("wrap width above 80");
+        } else if (d == "@rule") {
+          need(1);
+          nextRule = parseRule(w[1]);
+        } else if (d == "@hr") {
+          need(1);
+          push(emptyLine(parseRule(w[1])));
+        } else if (d == "@blank") {
+          need(1);
+          for (int i = parseInt(w[1], "count"); i > 0; --i) push(emptyLine());
+        } else if (d == "@title") {
+          need(2);
+          for (auto& l : titleBlock(tail(line, 2), parseRule(w[1]))) push(l);
+        } else if (d == "@banner") {
+          need(4);
+          for (auto& l : blockBanner(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
+            push(l);
+        } else if (d == "@logo") {
+          need(4);
+          for (auto& l : halfBlockLogo(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
+            push(l);
+        } else if (d == "@frame") {
+          need(3);
+          for (auto& l : framedBanner(tail(line, 3), parseColour(w[1]), parseColour(w[2]))) push(l);
+        } else if (d == "@chart") {
+          need(1);
+          const std::vector<ChartRow>* rows = w[1] == "monthly"   ? &charts.monthly
+                                              : w[1] == "yearly"  ? &charts.yearly
+                                              : w[1] == "alltime" ? &charts.allTime
+                                                                  : nullptr;
+          if (!rows) throw CompileError("unknown chart " + w[1]);
+          push(chartHeader());
+          for (const auto& r : *rows) push(chartRow(r));
+        } else if (d == "@group") {
+          need(1);
+          usesGroups = true;
+          const std::string& g = w[1];
+          if (!groupsShown.insert(g).second) throw CompileError("group shown twice: " + g);
+          std::vector<Release> own;
+          for (const auto& r : releases) {
+            if (r.group == g) own.push_back(r);
+          }
+          if (own.empty()) throw CompileError("group without releases this month: " + g);
+          std::stable_sort(own.begin(), own.end(), [](const Release& a, const Release& b) {
+            return a.month != b.month ? a.month < b.month : a.day < b.day;
+          });
+          for (auto& l : halfBlockLogo(g, 'Q', 'U', 3)) push(l);
+          push(emptyLine());
+          push(releaseHeader());
+          int total = 0;
+          for (const auto& r : own) {
+            push(releaseRow(r));
+            total += r.tenths;
+          }
+          push(releaseRuleLine());
+          push(releaseTotal(total));
+        } else if (d == "@end") {
+          ended = true;
+        } else {
+          throw CompileError("unknown directive " + d);
+        }
+        continue;
+      }
+      if (wrapWidth > 0) {
+        if (line.empty()) {
+          flush();
+          push(emptyLine());
+          continue;
+        }
+        if (inParagraph) paragraph.push_back({' ', colour, style});
+        const auto cells = parseMarkup(line, colour, style, lookup);
+        paragraph.insert(paragraph.end(), cells.begin(), cells.end());
+        inParagraph = true;
+        continue;
+      }
+      push(line.empty() ? emptyLine() : makeLine(parseMarkup(line, colour, style, lookup), colour, style));
+    }
+    flush();
+  } catch (const CompileError& e) {
+    throw CompileError(name + ":" + std::to_string(lineNo) + ": " + e.what());
+  }
+  if (!ended) throw CompileError(name + ": missing @end");
+  if (nextRule != '0') throw CompileError(name + ": @rule without a line after it");
+  if (usesGroups) {
+    for (const auto& r : charts.monthly) {
+      if (!groupsShown.count(r.name)) throw CompileError(name + ": no @group section for " + r.name);
+    }
+  }
+  if (article.expectedLines >= 0 && article.expectedLines != static_cast<int>(article.lines.size()))
+    throw CompileError(name + ": " + std::to_string(article.lines.size()) + " lines, @lines says " +
+                       std::to_string(article.expectedLines));
+  return article;
+}
+
+// ---- the whole issue ---------------------------------------------------------
+
+namespace {
+
+// Rows of a markdown table under a "## heading" starting with `heading`.
+std::vector<std::vector<std::string>> markdownTable(const std::string& text, const std::string& heading) {
+  std::vector<std::vector<std::string>> rows;
+  bool inSection = false;
+  for (const auto& line : splitLines(text)) {
+    if (line.rfind("## ", 0) == 0) inSection = line.rfind("## " + heading, 0) == 0;
+    if (!inSection || line.empty() || line[0] != '|') continue;
+    std::vector<std::string> cells;
+    std::string cur;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+      if (line[i] == '|') {
+        const auto a = cur.find_first_not_of(' ');
+        cells.push_back(a == std::string::npos ? "" : trimRight(cur.substr(a)));
+        cur.clear();
+      } else {
+        cur += line[i];
+      }
+    }
+    if (cells.empty() || cells[0].empty() || !std::isdigit(static_cast<unsigned char>(cells[0][0]))) continue;
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+std::string sentenceValue(const std::string& text, const std::string& label) {
+  const auto at = text.find(label);
+  if (at == std::string::npos) throw CompileError("music credits: missing '" + label + "'");
+  const auto start = at + label.size();
+  const auto stop = text.find('.', start);
+  return trimRight(text.substr(start, stop - start));
+}
+
+// texts.txt: KEY "VALUE" per line; $COMPOSER, $REPLAY and $PROGRAMMER are replaced.
+std::string unquote(const std::string& s, const std::string& where) {
+  const auto a = s.find('"');
+  const auto b = s.rfind('"');
+  if (a == std::string::npos || b == a) throw CompileError(where + ": value must be quoted");
+  std::string out;
+  for (std::size_t i = a + 1; i < b; ++i) {
+    if (s[i] == '\\' && i + 1 < b) ++i;
+    out += s[i];
+  }
+  return out;
+}
+
+void replaceAll(std::string& s, const std::string& from, const std::string& to) {
+  for (std::size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+}
+
+}  // namespace
+
+Issue compileIssue(const std::string& contentDir) {
+  namespace fs = std::filesystem;
+  const fs::path dir(contentDir);
+  Issue issue;
+
+  // Music credits: the one table of titles and names.
+  const std::string credits = readFile(dir / "music_credits.md");
+  const auto modules = markdownTable(credits, "Modules");
+  if (modules.size() != 4) throw CompileError("music credits: need 4 modules");
+  const std::string composer = sentenceValue(credits, "Composer of all twelve: ");
+  const std::string replay = sentenceValue(credits, "Replay routine: ");
+
+  std::vector<Group> groups;
+  for (const auto& l : splitLines(readFile(dir / "data/groups.txt"))) {
+    const auto w = splitWords(l);
+    if (w.empty() || w[0][0] == '#') continue;
+    if (w.size() != 5) throw CompileError("groups.txt: 5 fields per line: " + l);
+    groups.push_back({w[0], parseTenths(w[1]), parseInt(w[2], "releases"), parseTenths(w[3]), parseInt(w[4], "releases")});
+  }
+  std::vector<PreviousRow> previous;
+  for (const auto& l : splitLines(readFile(dir / "data/previous_month.txt"))) {
+    const auto w = splitWords(l);
+    if (w.empty() || w[0][0] == '#') continue;
+    if (w.size() != 4) throw CompileError("previous_month.txt: 4 fields per line: " + l);
+    previous.push_back({parseInt(w[0], "rank"), w[1], parseTenths(w[2]), parseInt(w[3], "releases")});
+  }
+  for (const auto& l : splitLines(readFile(dir / "data/releases.txt"))) {
+    const auto w = splitWords(l);
+    if (w.empty() || w[0][0] == '#') continue;
+    if (w.size() < 4 || w[1].size() != 5 || w[1][2] != '-') throw CompileError("releases.txt: GROUP MM-DD POINTS TITLE: " + l);
+    Release r{w[0], parseInt(w[1].substr(0, 2), "month"), parseInt(w[1].substr(3), "day"), parseTenths(w[2]), tail(l, 3)};
+    if (r.month != 11 || r.day < 1 || r.day > 25) throw CompileError("release outside November 1..25: " + l);
+    issue.releases.push_back(r);
+  }
+  issue.charts = buildCharts(groups, issue.releases, previous);
+
+  for (const auto& entry : fs::directory_iterator(dir / "articles")) {
+    const std::string file = entry.path().filename().string();
+    if (entry.path().extension() != ".txt" || file.size() < 3 || !std::isdigit(static_cast<unsigned char>(file[0])))
+      continue;
+    const int n = std::stoi(file.substr(0, 2));
+    if (n < 1 || n > 20) throw CompileError(file + ": article numbers run 1..20");
+    if (!issue.articles[n].lines.empty()) throw CompileError(file + ": article " + std::to_string(n) + " twice");
+    issue.articles[n] = compileArticle(readFile(entry.path()), file, issue.charts, issue.releases);
+  }
+
+  int introLine = 0;
+  for (const auto& l : splitLines(readFile(dir / "texts.txt"))) {
+    const auto w = splitWords(l);
+    if (w.empty() || w[0][0] == '#') continue;
+    const std::string& key = w[0];
+    std::string value = unquote(l, "texts.txt " + key);
+    replaceAll(value, "$COMPOSER", composer);
+    replaceAll(value, "$REPLAY", replay);
+    if (key == "title") {
+      issue.title = value;
+    } else if (key == "intro") {
+      if (++introLine > 9) throw CompileError("texts.txt: more than nine intro lines");
+      issue.introLines[introLine] = value;
+    } else if (key == "scroll") {
+      issue.introScroller += value;
+    } else if (key == "status") {
+      for (int m = 1; m <= 4; ++m)
+        issue.bottomScroller[m] = value + modules[m - 1][1] + " composed by " + modules[m - 1][2] + "....";
+    } else if (key == "menu") {
+      if (w.size() < 3) throw CompileError("texts.txt: menu N ENABLED \"LABEL\"");
+      const int n = parseInt(w[1], "menu entry");
+      if (n < 1 || n > 21) throw CompileError("texts.txt: menu entries run 1..21");
+      issue.menuEnabled[n] = parseInt(w[2], "enabled flag");
+      issue.menuLabels[n] = value;
+    } else {
+      throw CompileError("texts.txt: unknown key " + key);
+    }
+  }
+  if (introLine != 9) throw CompileError("texts.txt: need nine intro lines");
+  return issue;
+}
+
+// ---- C++ output ----------------------------------------------------------------
+
+namespace {
+
+std::string literal(const std::string& s) {
+  std::string out = "\"";
+  bool lastHex = false;
+  for (unsigned char c : s) {
+    const bool printable = c >= 32 && c < 127;
+    if (printable && lastHex && std::isxdigit(c)) out += "\"\"";
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+      lastHex = false;
+    } else if (printable) {
+      out += static_cast<char>(c);
+      lastHex = false;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+      lastHex = true;
+    }
+  }
+  return out + "\"";
+}
+
+std::string text(const std::string& s) { return "{" + literal(s) + ", " + std::to_string(s.size()) + "}"; }
+
+}  // namespace
+
+std::string emitCpp(const Issue& issue) {
+  std::ostringstream o;
+  o << "// Generated by contentc from content/. Do not edit.\n"
+    << "#include \"content/content_data.h\"\n\n"
+    << "namespace content::data {\nnamespace {\n";
+  for (int n = 1; n <= 20; ++n) {
+    o << "constexpr LineRecord kArticle" << n << "[] = {\n";
+    auto emit = [&](const Line& l) {
+      o << "  {" << text(l.text) << ", " << literal(l.colours) << ", " << literal(l.styles) << ", '" << l.rule
+        << "'},\n";
+    };
+    for (const auto& l : issue.articles[n].lines) emit(l);
+    Line end = emptyLine();
+    end.text = "<END>";
+    emit(end);
+    o << "};\n";
+  }
+  o << "}  // namespace\n\nconst ArticleRecord kArticleRecords[21] = {\n  {nullptr, 0},\n";
+  for (int n = 1; n <= 20; ++n)
+    o << "  {kArticle" << n << ", " << issue.articles[n].lines.size() + 1 << "},\n";
+  o << "};\n\nconst TextRecord kMenuLabels[22] = {\n";
+  for (const auto& l : issue.menuLabels) o << "  " << text(l) << ",\n";
+  o << "};\nconst int32_t kMenuEnabled[22] = {";
+  for (int e : issue.menuEnabled) o << e << ", ";
+  o << "};\n\nconst TextRecord kTitle = " << text(issue.title) << ";\nconst TextRecord kIntroLines[10] = {\n";
+  for (const auto& l : issue.introLines) o << "  " << text(l) << ",\n";
+  o << "};\nconst TextRecord kIntroScroller = " << text(issue.introScroller) << ";\nconst TextRecord kBottomScroller[5] = {\n";
+  for (const auto& l : issue.bottomScroller) o << "  " << text(l) << ",\n";
+  o << "};\n\n}  // namespace content::data\n";
+  return o.str();
+}
+
+}  // namespace contentc
