@@ -56,6 +56,17 @@ inline std::unique_ptr<Graphics> makeGraphics(const SyntheticAssets& assets = Sy
   return g;
 }
 
+// An article view with every cell empty (colour 1, style 0, no rules).
+inline content::ArticleView emptyArticle() {
+  content::ArticleView v;
+  const std::size_t cells = static_cast<std::size_t>(content::kLines) * content::kColumns;
+  v.glyph.assign(cells, 0);
+  v.colour.assign(cells, 1);
+  v.style.assign(cells, 0);
+  v.rule.assign(content::kLines, "");
+  return v;
+}
+
 inline uint32_t& px(Graphics& g, int x, int y) { return g.frame[static_cast<std::size_t>(y * kFrameWidth + x)]; }
 
 inline void fillFrame(Graphics& g, uint32_t colour) { g.frame.fill(colour); }
