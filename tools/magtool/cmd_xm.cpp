@@ -1,0 +1,148 @@
+// magtool xm: facts about a module and an offline rendering through the
+// player's own sequencer and mixer.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "assets/assets.h"
+#include "tools/magtool/magtool.h"
+#include "xm/loader.h"
+#include "xm/offline_renderer.h"
+#include "xm/xm_song.h"
+
+namespace {
+
+constexpr double kMaxSeconds = 3600.0;  // the longest rendering or measurement
+
+void put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+
+bool writeWav(const std::string& path, const std::vector<int16_t>& samples) {
+  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+  std::vector<uint8_t> header;
+  header.insert(header.end(), {'R', 'I', 'F', 'F'});
+  put32(header, 36 + dataBytes);
+  header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  put32(header, 16);
+  put16(header, 1);  // PCM
+  put16(header, 2);  // stereo
+  put32(header, xm::kMixRate);
+  put32(header, xm::kMixRate * 4);
+  put16(header, 4);
+  put16(header, 16);
+  header.insert(header.end(), {'d', 'a', 't', 'a'});
+  put32(header, dataBytes);
+  std::ofstream out(path, std::ios::binary);
+  if (!out) return false;
+  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  std::vector<uint8_t> body;
+  body.reserve(dataBytes);
+  for (int16_t s : samples) put16(body, static_cast<uint16_t>(s));
+  out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
+  return static_cast<bool>(out);
+}
+
+double dbfs(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear / 32768.0) : -INFINITY; }
+
+int run(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: magtool xm MODULE [--seconds S] [--wav OUT.wav]\n");
+    return 2;
+  }
+  std::string source = argv[1];
+  double seconds = -1.0;
+  std::string wavPath;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+      seconds = std::atof(argv[++i]);
+    } else if (std::strcmp(argv[i], "--wav") == 0 && i + 1 < argc) {
+      wavPath = argv[++i];
+    } else {
+      std::fprintf(stderr, "magtool xm: unknown argument '%s'\n", argv[i]);
+      return 2;
+    }
+  }
+
+  std::vector<uint8_t> bytes;
+  if (source.size() == 1 && source[0] >= '1' && source[0] <= '4') {
+    const auto data = assets::module(source[0] - '0');
+    bytes.assign(data.begin(), data.end());
+    source = "embedded module " + source;
+  } else {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "magtool xm: cannot read '%s'\n", source.c_str());
+      return 1;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  xm::OfflineRenderer renderer;
+  if (bytes.empty() || !renderer.load(bytes.data(), static_cast<int64_t>(bytes.size()))) {
+    std::fprintf(stderr, "magtool xm: '%s' is not a playable XM module\n", source.c_str());
+    return 1;
+  }
+  // The length is measured on a copy of the song: E5x changes a sample's
+  // finetune for good, and the rendering starts from the file's state.
+  auto measured = xm::loadSongFromMemory(bytes.data(), static_cast<int64_t>(bytes.size()));
+  const xm::SongTiming timing =
+      xm::traceSong(*measured, static_cast<int64_t>(kMaxSeconds * xm::kMixRate), false);
+  const double songSeconds = static_cast<double>(timing.frames) / xm::kMixRate;
+
+  const xm::XmSong& song = *renderer.song();
+  std::printf("module:       %s\n", source.c_str());
+  std::printf("name:         %s\n", xm::moduleName(bytes.data(), static_cast<int64_t>(bytes.size())).c_str());
+  std::printf("channels:     %d\n", song.channelCount);
+  std::printf("patterns:     %d\n", song.patternSlots);
+  std::printf("instruments:  %d\n", song.instrumentCount);
+  std::printf("table:        %s\n", song.linearTable() ? "linear" : "amiga");
+  std::printf("speed/BPM:    %d/%d\n", song.defaultSpeed, song.defaultBpm);
+  std::printf("orders:       %d (restart %d)\n", song.songLength, song.restartPosition);
+  std::printf("length:       %.2f s%s\n", songSeconds, timing.looped ? " (until it loops)" : " (no loop found)");
+
+  if (seconds < 0.0) seconds = songSeconds;
+  if (seconds > kMaxSeconds) seconds = kMaxSeconds;
+  const int64_t frames = static_cast<int64_t>(seconds * xm::kMixRate);
+  const int64_t blocks = (frames + xm::kBlockFrames - 1) / xm::kBlockFrames;
+  std::vector<int16_t> samples;
+  samples.reserve(static_cast<size_t>(blocks * xm::kBlockFrames * 2));
+  std::vector<int16_t> block(static_cast<size_t>(2 * xm::kBlockFrames));
+  for (int64_t b = 0; b < blocks; ++b) {
+    renderer.renderBlock(block.data());
+    samples.insert(samples.end(), block.begin(), block.end());
+  }
+  samples.resize(static_cast<size_t>(frames * 2));
+  int32_t peak = 0;
+  double sumSquares = 0.0;
+  for (int16_t s : samples) {
+    peak = std::max(peak, std::abs(static_cast<int32_t>(s)));
+    sumSquares += static_cast<double>(s) * s;
+  }
+  const double rms = samples.empty() ? 0.0 : std::sqrt(sumSquares / static_cast<double>(samples.size()));
+  std::printf("rendered:     %.2f s\n", static_cast<double>(frames) / xm::kMixRate);
+  std::printf("peak:         %d (%.2f dBFS)\n", peak, dbfs(peak));
+  std::printf("rms:          %.1f (%.2f dBFS)\n", rms, dbfs(rms));
+  if (!wavPath.empty()) {
+    if (!writeWav(wavPath, samples)) {
+      std::fprintf(stderr, "magtool xm: cannot write '%s'\n", wavPath.c_str());
+      return 1;
+    }
+    std::printf("wav:          %s\n", wavPath.c_str());
+  }
+  return 0;
+}
+
+magtool::Registration reg{{"xm", "xm MODULE [--seconds S] [--wav OUT.wav]  (MODULE: 1..4 or an .xm file)", &run}};
+
+}  // namespace

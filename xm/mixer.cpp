@@ -1,0 +1,259 @@
+#include "xm/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "xm/sequencer.h"
+
+namespace xm {
+namespace {
+
+constexpr int32_t kMinFrequency = 100;
+constexpr float kInv255 = 1.0f / 255.0f;
+constexpr float kInvRamp = 1.0f / 128.0f;
+constexpr float kFractionScale = 0x1p-31f;
+constexpr int64_t kOne = int64_t{1} << 32;  // one sample in 32.32
+
+int32_t partnerOf(int32_t index) { return index < kMaxChannels ? index + kMaxChannels : index - kMaxChannels; }
+
+// Starts a 128-frame ramp toward the current targets when they changed or no
+// ramp is running.
+void beginRamp(MixVoice& v) {
+  v.lastLeftGain = v.leftGain;
+  v.lastRightGain = v.rightGain;
+  const int32_t currentLeft = v.rampLeft / 256;
+  const int32_t currentRight = v.rampRight / 256;
+  const bool left = v.leftGain != currentLeft;
+  const bool right = v.rightGain != currentRight;
+  v.rampLeftStep = left ? static_cast<float>(v.leftGain - currentLeft) * kInv255 * kInvRamp : 0.0f;
+  v.rampRightStep = right ? static_cast<float>(v.rightGain - currentRight) * kInv255 * kInvRamp : 0.0f;
+  if (left || right) {
+    v.rampFrames = kRampFrames;
+  } else {
+    v.rampFrames = 0;
+    v.rampLeft = v.leftGain * 256;
+    v.rampRight = v.rightGain * 256;
+  }
+}
+
+// Moves a position that crossed a loop boundary back inside [start, end).
+// Returns false when the voice has reached the end of a sample without loop.
+bool wrapPosition(MixVoice& v, const XmSample& s, int64_t& p) {
+  const int64_t ls = static_cast<int64_t>(s.loopStart) << 32;
+  const int64_t ll = static_cast<int64_t>(s.loopLength) << 32;
+  const int64_t e = ls + ll;
+  if (s.loopMode == kLoopForward && ll > 0) {
+    if (p >= e) p = ls + (p - e) % ll;
+    if (p < ls) p = ls;  // cannot happen moving forward; keeps the index inside
+    return true;
+  }
+  if (s.loopMode == kLoopPingPong && ll > 0) {
+    // Two reflections (at the end, then at the start) move the position by
+    // exactly twice the loop length, so whole round trips are taken off
+    // first and at most a few reflections remain, however large the step.
+    const int64_t round = 2 * ll;
+    if (p >= e) p = e + (p - e) % round;
+    if (p < ls) p = ls - 1 - ((ls - 1 - p) % round);
+    for (int32_t guard = 0; guard < 8; ++guard) {
+      if (p >= e) {
+        p = 2 * e - 1 - p;
+        v.direction = kBackward;
+      } else if (p < ls) {
+        p = 2 * ls - 1 - p;
+        v.direction = kForward;
+      } else {
+        return true;
+      }
+    }
+    p = ls;
+    return true;
+  }
+  return false;
+}
+
+void mixVoice(MixVoice& v, float* out, int32_t frames) {
+  int32_t done = 0;
+  int32_t emptySegments = 0;  // boundaries met without a frame mixed in between
+  while (done < frames && v.sample != nullptr) {
+    if (emptySegments > 4) {
+      // A loop that cannot be entered (no real sample gets here): stop the voice.
+      v.sample = nullptr;
+      return;
+    }
+    const XmSample& s = *v.sample;
+    const int16_t* d = s.data.data();
+    uint64_t end = static_cast<uint64_t>(s.loopStart) + s.loopLength;
+    if (v.position >= end) end = s.length;
+    const int64_t ls = static_cast<int64_t>(s.loopStart) << 32;
+    const int64_t e = static_cast<int64_t>(end) << 32;
+    int64_t p = (static_cast<int64_t>(v.position) << 32) | v.fraction;
+    const int64_t step = (static_cast<int64_t>(v.stepInteger) << 32) | v.stepFraction;
+    const bool forward = v.direction != kBackward;
+    const int32_t left = frames - done;
+
+    // 1. Frames to the next boundary, one division per span. The division is
+    // exact in 32.32, so no frame reads before the loop start or past the
+    // guard after its end. Moving forward the boundary is reached at the
+    // loop end; moving backward once the position drops below the start.
+    const int64_t distance = forward ? e - p : p - ls;
+    bool boundaryInside = false;
+    int64_t toBoundary = 0;
+    if (forward ? distance <= 0 : distance < 0) {
+      boundaryInside = true;
+    } else if (step > 0 && (distance >> 32) < (int64_t{1} << 24)) {  // a voice never given a pitch stays put
+      toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
+      boundaryInside = toBoundary <= left;
+    }
+
+    // 2. Ramp toward changed targets.
+    if (v.rampFrames == 0 || v.leftGain != v.lastLeftGain || v.rightGain != v.lastRightGain) beginRamp(v);
+
+    // 3. Frames in this segment.
+    int32_t m = left;
+    if (boundaryInside) m = static_cast<int32_t>(std::min<int64_t>(m, toBoundary));
+    if (v.rampFrames > 0) m = std::min(m, v.rampFrames);
+
+    // 4. Interpolate and accumulate.
+    float* o = out + 2 * done;
+    const int64_t delta = forward ? step : -step;
+    if (v.rampFrames > 0) {
+      float gl = static_cast<float>(v.rampLeft) / 256.0f / 255.0f;
+      float gr = static_cast<float>(v.rampRight) / 256.0f / 255.0f;
+      for (int32_t i = 0; i < m; ++i) {
+        const uint32_t pos = static_cast<uint32_t>(p >> 32);
+        const uint32_t frac = static_cast<uint32_t>(p);
+        const float x0 = d[pos];
+        const float x1 = d[pos + 1];
+        const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
+        o[2 * i] += value * gl;
+        o[2 * i + 1] += value * gr;
+        gl += v.rampLeftStep;
+        gr += v.rampRightStep;
+        p += delta;
+      }
+      // 5. Ramp bookkeeping.
+      v.rampLeft = static_cast<int32_t>(std::lrint(gl * 255.0f * 256.0f));
+      v.rampRight = static_cast<int32_t>(std::lrint(gr * 255.0f * 256.0f));
+      v.rampFrames -= m;
+      if (v.rampFrames == 0) {
+        v.rampLeftStep = 0.0f;
+        v.rampRightStep = 0.0f;
+        v.rampLeft = v.leftGain * 256;
+        v.rampRight = v.rightGain * 256;
+      }
+    } else if (v.leftGain == 0 && v.rightGain == 0) {
+      // A silent voice (a note ramped out, playing on until its sample ends)
+      // only moves; adding zeros would not change the mix.
+      p += delta * m;
+    } else {
+      const float gl = static_cast<float>(v.leftGain) * kInv255;
+      const float gr = static_cast<float>(v.rightGain) * kInv255;
+      for (int32_t i = 0; i < m; ++i) {
+        const uint32_t pos = static_cast<uint32_t>(p >> 32);
+        const uint32_t frac = static_cast<uint32_t>(p);
+        const float x0 = d[pos];
+        const float x1 = d[pos + 1];
+        const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
+        o[2 * i] += value * gl;
+        o[2 * i + 1] += value * gr;
+        p += delta;
+      }
+    }
+    done += m;
+    emptySegments = m == 0 ? emptySegments + 1 : 0;
+
+    // 6. Boundary.
+    if (boundaryInside && m == toBoundary) {
+      if (!wrapPosition(v, s, p)) {
+        v.position = 0;
+        v.fraction = 0;
+        v.sample = nullptr;
+        return;
+      }
+    }
+    if (p < 0) p = 0;  // only a wrap could leave it there; keeps the index valid
+    v.position = static_cast<uint32_t>(p >> 32);
+    v.fraction = static_cast<uint32_t>(p);
+    if (v.position > s.length) {
+      // Never expected: a position past the data means the voice is done.
+      v.position = 0;
+      v.fraction = 0;
+      v.sample = nullptr;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void triggerVoice(XmPlayback& pb, XmChannel& ch, const XmSample* sample) {
+  MixVoice* v = &pb.voices[static_cast<size_t>(ch.voice)];
+  if (v->sample != nullptr) {
+    const int32_t partner = partnerOf(v->index);
+    MixVoice& p = pb.voices[static_cast<size_t>(partner)];
+    p = *v;
+    p.index = partner;
+    v->volume = 0;
+    v->leftGain = 0;
+    v->rightGain = 0;
+    ch.voice = partner;
+    v = &p;
+  }
+  v->sample = sample;
+  if (static_cast<uint64_t>(v->pendingOffset) >= static_cast<uint64_t>(sample->loopStart) + sample->loopLength) {
+    v->pendingOffset = 0;
+  }
+  v->position = v->pendingOffset;
+  v->fraction = 0;
+  v->pendingOffset = 0;
+  v->direction = kForward;
+  v->rampLeft = 0;
+  v->rampRight = 0;
+  v->rampFrames = 0;
+}
+
+void setVoiceGains(MixVoice& v) {
+  v.leftGain = v.volume * (255 - v.panning) / 255;
+  v.rightGain = v.volume * v.panning / 255;
+}
+
+void setVoiceFrequency(MixVoice& v, int32_t frequency) {
+  const uint32_t f = static_cast<uint32_t>(frequency < kMinFrequency ? kMinFrequency : frequency);
+  v.stepInteger = f / kMixRate;
+  v.stepFraction = static_cast<uint32_t>(((static_cast<uint64_t>(f % kMixRate) << 32) + v.stepInteger) / kMixRate);
+}
+
+void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames) {
+  for (int32_t i = 0; i < voiceCount; ++i) {
+    if (voices[i].sample != nullptr) mixVoice(voices[i], out, frames);
+  }
+}
+
+void mixBlock(XmPlayback& pb, float* out) {
+  std::memset(out, 0, sizeof(float) * 2 * kBlockFrames);
+  XmSong& song = *pb.song;
+  int32_t done = 0;
+  while (done < kBlockFrames) {
+    if (song.samplesToNextTick <= 0) {
+      sequencerTick(pb);
+      song.samplesToNextTick = std::max(song.samplesPerTick, 1);
+    }
+    const int32_t n = std::min(song.samplesToNextTick, kBlockFrames - done);
+    mixVoices(pb.voices.data(), kVoiceCount, out + 2 * done, n);
+    song.samplesToNextTick -= n;
+    done += n;
+  }
+}
+
+int16_t convertSample(float value) {
+  if (!(value > -32768.0f)) return -32768;  // also NaN
+  if (value >= 32767.0f) return 32767;
+  return static_cast<int16_t>(std::lrint(value));  // ties to even in the default rounding mode
+}
+
+void convertBlock(const float* in, int16_t* out, int32_t frames) {
+  for (int32_t i = 0; i < 2 * frames; ++i) out[i] = convertSample(in[i]);
+}
+
+}  // namespace xm

@@ -1,0 +1,40 @@
+// The mixer: 64 voices resampled with linear interpolation into float frames.
+//
+// Each voice plays one sample from its position with a 32.32 step per output
+// frame, loops forward or back and forth, and ramps its left and right gains
+// over 128 frames whenever they change, so that starts and stops do not
+// click. A channel retriggering a sounding voice moves to the voice's partner
+// (i and i + 32) and the old note ramps out on its own. mixBlock runs the
+// sequencer and the voices for one 884-frame block; convertBlock turns the
+// floats into clipped 16-bit stereo.
+#pragma once
+
+#include <cstdint>
+
+#include "xm/xm_song.h"
+
+namespace xm {
+
+// Starts `sample` on the channel's voice (moving to the partner voice when
+// the current one still sounds), from the voice's pending start offset.
+void triggerVoice(XmPlayback& playback, XmChannel& channel, const XmSample* sample);
+
+// leftGain / rightGain from the voice's volume and panning.
+void setVoiceGains(MixVoice& voice);
+
+// The resampling step for a playback frequency in Hz (at least 100 Hz).
+void setVoiceFrequency(MixVoice& voice, int32_t frequency);
+
+// Adds `frames` stereo frames of every sounding voice to `out` (interleaved
+// left, right).
+void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames);
+
+// One block: clears `out` (kBlockFrames stereo frames), then alternates
+// sequencer ticks and voice mixing until the block is full.
+void mixBlock(XmPlayback& playback, float* out);
+
+// Float to 16 bits: nearest integer, ties to even, clipped.
+int16_t convertSample(float value);
+void convertBlock(const float* in, int16_t* out, int32_t frames);
+
+}  // namespace xm

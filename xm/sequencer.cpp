@@ -1,0 +1,795 @@
+#include "xm/sequencer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "xm/mixer.h"
+
+namespace xm {
+namespace {
+
+// Single-precision constants of the tempo, pitch and vibrato formulas; their
+// float rounding is part of the result.
+constexpr double kTempoFactor = static_cast<double>(0.4f);
+constexpr double kMilli = static_cast<double>(0.001f);
+constexpr double kTwelfth = static_cast<double>(1.0f / 12.0f);
+constexpr double kOver768 = static_cast<double>(1.0f / 768.0f);
+constexpr double kVolumeScale = static_cast<double>(255.0f / 34359738368.0f);  // 255 / 2^35
+constexpr double kVibratoAngle = 0.049087375;                                  // about pi / 64
+constexpr double kAutoVibratoAngle = static_cast<double>(0.024543688f);        // about pi / 128
+
+constexpr int32_t kAmigaClock = 14317056;
+constexpr int32_t kLinearBase = 8363;
+constexpr int32_t kMinPortaPeriod = 56;
+constexpr int32_t kFullFadeout = 65536;
+
+// 16.16 arithmetic that wraps instead of overflowing on damaged envelopes.
+int32_t wrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+int32_t wrapMul(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+struct Selection {
+  const XmInstrument* instrument;
+  XmSample* sample;
+};
+
+Selection select(XmSong& song, const XmChannel& ch) {
+  if (ch.instrument < song.instrumentCount) {
+    const XmInstrument& inst = song.instruments[ch.instrument];
+    const uint8_t index = inst.sampleForNote[ch.note % kNoteCount];
+    XmSample* sample = index < kMaxSamplesPerInstrument ? inst.samples[index] : &song.emptySample;
+    if (sample == nullptr) sample = &song.emptySample;
+    return {&inst, sample};
+  }
+  return {&song.emptyInstrument, &song.emptySample};
+}
+
+int32_t clampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Waveform value 0..255 shared by vibrato (w = 0 sine, 1 ramp, else square)
+// and tremolo (w = 0 and 3 sine, 1 ramp, 2 square).
+int32_t sineValue(int32_t p) {
+  return static_cast<int32_t>(std::trunc(std::fabs(std::sin(2.0 * p * kVibratoAngle) * 256.0)));
+}
+int32_t rampValue(int32_t p) {
+  return p >= 0 ? static_cast<uint8_t>(p * 8) : static_cast<uint8_t>(-8 * p - 1);
+}
+
+void vibrato(XmChannel& ch) {
+  const int32_t p = ch.vibratoPosition;
+  const int32_t w = ch.waveControl & 3;
+  const int32_t value = w == 0 ? sineValue(p) : (w == 1 ? rampValue(p) : 255);
+  const int32_t d = ((ch.vibratoDepth * value) >> 5) & ~3;
+  ch.periodDelta = p >= 0 ? -d : d;
+  ch.updateFlags |= kUpdateFrequency;
+}
+
+void advanceVibrato(XmChannel& ch) {
+  int32_t p = ch.vibratoPosition + ch.vibratoSpeed;
+  if (p > 31) p -= 64;
+  ch.vibratoPosition = static_cast<int8_t>(p);
+}
+
+void tremolo(XmChannel& ch) {
+  const int32_t p = ch.tremoloPosition;
+  const int32_t w = (ch.waveControl >> 4) & 3;
+  const int32_t value = (w == 0 || w == 3) ? sineValue(p) : (w == 1 ? rampValue(p) : 255);
+  int32_t d = (ch.tremoloDepth * value) >> 6;
+  if (p < 0) {
+    if (ch.volume - d < 0) d = ch.volume;
+    ch.volumeDelta = -d;
+  } else {
+    if (ch.volume + d > 64) d = 64 - ch.volume;
+    ch.volumeDelta = d;
+  }
+  int32_t next = p + ch.tremoloSpeed;
+  if (next > 31) next -= 64;
+  ch.tremoloPosition = static_cast<int8_t>(next);
+  ch.updateFlags |= kUpdateVolume;
+}
+
+void tremor(XmChannel& ch) {
+  if (ch.tremorCounter >= ch.tremorOn) ch.volumeDelta = -ch.volume;
+  ch.tremorCounter = static_cast<uint8_t>(ch.tremorCounter + 1);
+  if (ch.tremorCounter >= ch.tremorOn + ch.tremorOff) ch.tremorCounter = 0;
+  ch.updateFlags |= kUpdateVolume;
+}
+
+void volumeSlide(XmChannel& ch) {
+  const int32_t hi = ch.volumeSlideMemory >> 4;
+  const int32_t lo = ch.volumeSlideMemory & 15;
+  if (hi != 0) {
+    ch.volume = std::min(ch.volume + hi, 64);
+  } else if (lo != 0) {
+    ch.volume = std::max(ch.volume - lo, 0);
+  }
+  ch.updateFlags |= kUpdateVolume;
+}
+
+void tonePortamento(XmChannel& ch) {
+  if (ch.period < ch.portaTarget) {
+    ch.period = std::min(ch.period + ch.portaSpeed * 4, ch.portaTarget);
+  } else if (ch.period > ch.portaTarget) {
+    ch.period = std::max(ch.period - ch.portaSpeed * 4, ch.portaTarget);
+  }
+  ch.updateFlags |= kUpdateFrequency;
+}
+
+void multiRetrig(const XmSong& song, XmChannel& ch) {
+  if (ch.retrigInterval == 0 || song.tick % ch.retrigInterval != 0) return;
+  if (ch.retrigVolumeType == 0) {
+    ch.updateFlags |= kUpdateTrigger;
+    return;
+  }
+  int32_t v = ch.volume;
+  switch (ch.retrigVolumeType) {
+    case 1: v -= 1; break;
+    case 2: v -= 2; break;
+    case 3: v -= 4; break;
+    case 4: v -= 8; break;
+    case 5: v -= 16; break;
+    case 6: v = v * 2 / 3; break;
+    case 7: v /= 2; break;
+    case 8: break;
+    case 9: v += 1; break;
+    case 10: v += 2; break;
+    case 11: v += 4; break;
+    case 12: v += 8; break;
+    case 13: v += 16; break;
+    case 14: v = v * 3 / 2; break;
+    case 15: v *= 2; break;
+    default: break;
+  }
+  ch.volume = clampInt(v, 0, 64);
+  ch.updateFlags |= kUpdateVolume | kUpdateTrigger;
+}
+
+void stepEnvelope(const std::array<EnvelopePoint, kEnvelopePoints>& points, int32_t count, uint8_t type,
+                  int32_t sustain, int32_t loopStart, int32_t loopEnd, EnvelopeState& env, uint8_t keyOff,
+                  uint8_t& flags, uint8_t flag) {
+  if (env.envPoint < count) {
+    if (env.envTick == points[static_cast<size_t>(env.envPoint)].tick) {
+      if ((type & kEnvelopeLoop) && env.envPoint == loopEnd) {
+        env.envPoint = loopStart;
+        env.envTick = points[static_cast<size_t>(loopStart)].tick;
+      }
+      const int32_t y = points[static_cast<size_t>(env.envPoint)].value;
+      if (env.envPoint == count - 1) {
+        env.envCurrent = y;
+        env.envStopped = 1;
+        flags |= flag;
+        return;
+      }
+      if ((type & kEnvelopeSustain) && env.envPoint == sustain && keyOff == 0) {
+        env.envCurrent = y;
+        flags |= flag;
+        return;
+      }
+      const EnvelopePoint& next = points[static_cast<size_t>(env.envPoint + 1)];
+      const int32_t dx = next.tick - points[static_cast<size_t>(env.envPoint)].tick;
+      env.envStep = dx != 0 ? ((next.value - y) * 65536) / dx : 0;
+      env.envValue = y * 65536;
+      env.envPoint += 1;
+    } else {
+      env.envValue = wrapAdd(env.envValue, env.envStep);
+    }
+  }
+  env.envCurrent = env.envValue >> 16;
+  env.envTick = wrapAdd(env.envTick, 1);
+  flags |= flag;
+}
+
+void stepVolumeEnvelope(const XmInstrument& inst, XmChannel& ch) {
+  stepEnvelope(inst.volumeEnvelope, inst.volumePointCount, inst.volumeType, inst.volumeSustain,
+               inst.volumeLoopStart, inst.volumeLoopEnd, ch.volumeEnv, ch.keyOff, ch.updateFlags, kUpdateVolume);
+}
+
+void stepPanningEnvelope(const XmInstrument& inst, XmChannel& ch) {
+  stepEnvelope(inst.panningEnvelope, inst.panningPointCount, inst.panningType, inst.panningSustain,
+               inst.panningLoopStart, inst.panningLoopEnd, ch.panningEnv, ch.keyOff, ch.updateFlags,
+               kUpdatePanning);
+}
+
+// Envelopes, fadeout: shared by the row's first tick and the later ticks.
+void runEnvelopes(const XmInstrument& inst, XmChannel& ch, bool firstTick) {
+  if (inst.volumeType & kEnvelopeOn) {
+    if (!ch.volumeEnv.envStopped) stepVolumeEnvelope(inst, ch);
+  } else if (firstTick && ch.keyOff) {
+    ch.volumeEnv.envCurrent = 0;
+  }
+  if ((inst.panningType & kEnvelopeOn) && !ch.panningEnv.envStopped) stepPanningEnvelope(inst, ch);
+  if (ch.keyOff) {
+    ch.fadeoutVolume = std::max(ch.fadeoutVolume - inst.fadeout, 0);
+    ch.updateFlags |= kUpdateVolume;
+  }
+}
+
+void setEnvelopePosition(const XmInstrument& inst, XmChannel& ch, int32_t position) {
+  if (!(inst.volumeType & kEnvelopeOn)) return;
+  const auto& x = inst.volumeEnvelope;
+  const int32_t count = inst.volumePointCount;
+  int32_t i = 0;
+  while (i < count - 1 && x[static_cast<size_t>(i + 1)].tick < position) ++i;
+  EnvelopeState& env = ch.volumeEnv;
+  if (i < count - 1) {
+    const EnvelopePoint& a = x[static_cast<size_t>(i)];
+    const EnvelopePoint& b = x[static_cast<size_t>(i + 1)];
+    env.envStopped = 0;
+    env.envTick = position;
+    const int32_t dx = b.tick - a.tick;
+    env.envStep = dx != 0 ? ((b.value - a.value) * 65536) / dx : 0;
+    env.envPoint = i + 1;
+    env.envValue = wrapAdd(wrapMul(position - a.tick, env.envStep), a.value * 65536);
+    env.envCurrent = env.envValue >> 16;
+  } else {
+    env.envCurrent = count > 0 ? x[static_cast<size_t>(count - 1)].value : 0;
+    env.envStopped = 1;
+  }
+}
+
+void autoVibrato(const XmInstrument& inst, XmChannel& ch) {
+  const int32_t pos = ch.autoVibratoPosition;
+  int32_t value = 0;
+  switch (inst.vibratoType) {
+    case 0: value = static_cast<int32_t>(std::trunc(std::sin(pos * kAutoVibratoAngle) * 64.0)); break;
+    case 1: value = pos < 128 ? 64 : -64; break;
+    case 2: value = (128 - (pos + 128) % 256) >> 1; break;
+    case 3: value = (128 - (384 - pos) % 256) >> 1; break;
+    default: value = 0; break;  // undefined types stay still
+  }
+  const int32_t sweep = inst.vibratoSweep;
+  int32_t v = value * inst.vibratoDepth;
+  if (sweep != 0) v = (ch.autoVibratoSweep * v) / sweep;
+  ch.periodDelta += v >> 6;
+  ch.autoVibratoSweep = std::min(ch.autoVibratoSweep + 1, sweep);
+  int32_t next = pos + inst.vibratoRate;
+  if (next > 255) next -= 256;
+  ch.autoVibratoPosition = next;
+  ch.updateFlags |= kUpdateFrequency;
+}
+
+void instrumentDefaults(XmChannel& ch, const XmSample& sample) {
+  ch.volume = sample.volume;
+  ch.panning = sample.panning;
+  ch.volumeEnv.envCurrent = 64;
+  ch.panningEnv.envCurrent = 32;
+  for (EnvelopeState* env : {&ch.volumeEnv, &ch.panningEnv}) {
+    env->envTick = 0;
+    env->envPoint = 0;
+    env->envStep = 0;
+    env->envStopped = 0;
+  }
+  ch.keyOff = 0;
+  ch.fadeoutVolume = kFullFadeout;
+  ch.autoVibratoPosition = 0;
+  ch.autoVibratoSweep = 0;
+  if ((ch.waveControl & 0x0F) < 4) ch.vibratoPosition = 0;
+  if ((ch.waveControl >> 4) < 4) ch.tremoloPosition = 0;
+  ch.tremorCounter = 0;
+  ch.updateFlags |= kUpdateVolume | kUpdatePanning;
+}
+
+void volumeColumnFirstTick(XmChannel& ch, uint8_t v) {
+  const int32_t x = v & 15;
+  if (v >= 0x10 && v <= 0x50) {
+    ch.volume = v - 16;
+    ch.updateFlags |= kUpdateVolume;
+    return;
+  }
+  switch (v >> 4) {
+    case 0x6:
+    case 0x8:
+      ch.volume = std::max(ch.volume - x, 0);
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case 0x7:
+    case 0x9:
+      ch.volume = std::min(ch.volume + x, 64);
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case 0xA: ch.vibratoSpeed = static_cast<uint8_t>(x); break;
+    case 0xB: ch.vibratoDepth = static_cast<uint8_t>(x); break;
+    case 0xC:
+      ch.panning = x * 16;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case 0xD:
+      ch.panning -= x;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case 0xE:
+      ch.panning += x;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case 0xF:
+      if (x != 0) ch.portaSpeed = static_cast<uint8_t>(x * 16);
+      ch.updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
+      ch.portaTarget = ch.notePeriod;
+      break;
+    default: break;
+  }
+}
+
+void volumeColumnLaterTick(XmChannel& ch, uint8_t v) {
+  const int32_t x = v & 15;
+  switch (v >> 4) {
+    case 0x6:
+      ch.volume = std::max(ch.volume - x, 0);
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case 0x7:
+      ch.volume = std::min(ch.volume + x, 64);
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case 0xB:
+      ch.vibratoDepth = static_cast<uint8_t>(x);
+      vibrato(ch);
+      advanceVibrato(ch);
+      break;
+    case 0xD:
+      ch.panning -= x;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case 0xE:
+      ch.panning += x;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case 0xF: tonePortamento(ch); break;
+    default: break;
+  }
+}
+
+struct RowMemo {
+  int32_t period, volume, panning;  // remembered for EDx
+};
+
+void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel, const RowMemo& memo,
+                     bool& jumped) {
+  XmSong& song = *pb.song;
+  const uint8_t p = cell.parameter;
+  const int32_t hi = p >> 4;
+  const int32_t lo = p & 15;
+  switch (cell.effect) {
+    case kEffectPortaUp:
+      if (p) ch.portaUpMemory = p;
+      break;
+    case kEffectPortaDown:
+      if (p) ch.portaDownMemory = p;
+      break;
+    case kEffectTonePorta:
+      if (p) ch.portaSpeed = p;
+      ch.portaTarget = ch.notePeriod;
+      ch.updateFlags &= static_cast<uint8_t>(~(kUpdateTrigger | kUpdateFrequency));
+      break;
+    case kEffectVibrato:
+      if (hi) ch.vibratoSpeed = static_cast<uint8_t>(hi);
+      if (lo) ch.vibratoDepth = static_cast<uint8_t>(lo);
+      vibrato(ch);
+      break;
+    case kEffectTonePortaVolSlide:
+      ch.portaTarget = ch.notePeriod;
+      if (p) ch.volumeSlideMemory = p;
+      ch.updateFlags &= static_cast<uint8_t>(~(kUpdateTrigger | kUpdateFrequency));
+      break;
+    case kEffectVibratoVolSlide:
+      if (p) ch.volumeSlideMemory = p;
+      vibrato(ch);
+      break;
+    case kEffectTremolo:
+      if (hi) ch.tremoloSpeed = static_cast<uint8_t>(hi);
+      if (lo) ch.tremoloDepth = static_cast<uint8_t>(lo);
+      break;
+    case kEffectSetPanning:
+      ch.panning = p;
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    case kEffectSampleOffset: {
+      if (p) ch.sampleOffsetMemory = p;
+      const uint32_t offset = static_cast<uint32_t>(ch.sampleOffsetMemory) * 256u;
+      if (static_cast<uint64_t>(offset) < static_cast<uint64_t>(sel.sample->loopStart) + sel.sample->loopLength) {
+        pb.voices[static_cast<size_t>(ch.voice)].pendingOffset = offset;
+      } else {
+        ch.updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
+        ch.updateFlags |= kUpdateStop;
+      }
+      break;
+    }
+    case kEffectVolumeSlide:
+      if (p) ch.volumeSlideMemory = p;
+      break;
+    case kEffectPositionJump:
+      song.nextRow = 0;
+      song.nextOrder = p < song.songLength ? p : 0;
+      jumped = true;
+      break;
+    case kEffectSetVolume:
+      ch.volume = p;
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case kEffectPatternBreak:
+      song.nextRow = hi * 10 + lo;
+      if (song.nextRow > 63) song.nextRow = 0;
+      if (!jumped) song.nextOrder = song.order + 1;
+      if (song.nextOrder >= song.songLength) song.nextOrder = 0;
+      break;
+    case kEffectExtended:
+      switch (hi) {
+        case kExtFinePortaUp:
+          if (lo) ch.finePortaUpMemory = static_cast<uint8_t>(lo);
+          ch.period -= ch.finePortaUpMemory * 4;
+          break;
+        case kExtFinePortaDown:
+          if (lo) ch.finePortaDownMemory = static_cast<uint8_t>(lo);
+          ch.period += ch.finePortaDownMemory * 4;
+          break;
+        case kExtVibratoWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0xF0) | lo); break;
+        case kExtFinetune: sel.sample->finetune = static_cast<int8_t>(lo); break;
+        case kExtPatternLoop:
+          if (lo == 0) {
+            ch.loopRow = song.row;
+          } else {
+            if (ch.loopCount == 0) {
+              ch.loopCount = lo;
+            } else {
+              ch.loopCount -= 1;
+            }
+            if (ch.loopCount != 0) song.nextRow = ch.loopRow;
+          }
+          break;
+        case kExtTremoloWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0x0F) | (lo << 4)); break;
+        case kExtSetPanning:
+          ch.panning = lo * 16;
+          ch.updateFlags |= kUpdatePanning;
+          break;
+        case kExtFineVolUp:
+          if (lo) ch.fineVolumeMemory = static_cast<uint8_t>(lo);
+          ch.volume = std::min(ch.volume + ch.fineVolumeMemory, 64);
+          ch.updateFlags |= kUpdateVolume;
+          break;
+        case kExtFineVolDown:
+          if (lo) ch.fineVolumeMemory = static_cast<uint8_t>(lo);
+          ch.volume = std::max(ch.volume - ch.fineVolumeMemory, 0);
+          ch.updateFlags |= kUpdateVolume;
+          break;
+        case kExtNoteDelay:
+          ch.updateFlags &= 0xF0;
+          ch.period = memo.period;
+          ch.volume = memo.volume;
+          ch.panning = memo.panning;
+          break;
+        case kExtPatternDelay: song.patternDelay = song.speed * lo; break;
+        default: break;
+      }
+      break;
+    case kEffectSpeedTempo:
+      if (p < 32) {
+        song.speed = p;
+      } else {
+        song.bpm = p;
+        song.samplesPerTick = samplesPerTickFor(p);
+      }
+      break;
+    case kEffectGlobalVolume:
+      song.globalVolume = std::min<int32_t>(p, 64);
+      ch.updateFlags |= kUpdateVolume;
+      break;
+    case kEffectGlobalVolSlide:
+      if (p) song.globalVolumeSlide = p;
+      break;
+    case kEffectEnvelopePos: setEnvelopePosition(*sel.instrument, ch, p); break;
+    case kEffectPanningSlide:
+      if (p) {
+        ch.panningSlideMemory = p;
+        ch.updateFlags |= kUpdatePanning;
+      }
+      break;
+    case kEffectMultiRetrig:
+      if (p) {
+        ch.retrigVolumeType = static_cast<uint8_t>(hi);
+        ch.retrigInterval = static_cast<uint8_t>(lo);
+      }
+      break;
+    case kEffectTremor:
+      if (p) {
+        ch.tremorOn = static_cast<uint8_t>(hi + 1);
+        ch.tremorOff = static_cast<uint8_t>(lo + 1);
+      }
+      tremor(ch);
+      break;
+    case kEffectExtraFinePorta:
+      if (hi == 1) {
+        if (lo) ch.extraFineUpMemory = static_cast<uint8_t>(lo);
+        ch.period -= ch.extraFineUpMemory;
+      } else if (hi == 2) {
+        if (lo) ch.extraFineDownMemory = static_cast<uint8_t>(lo);
+        ch.period += ch.extraFineDownMemory;
+      }
+      break;
+    default: break;
+  }
+}
+
+void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel) {
+  XmSong& song = *pb.song;
+  const uint8_t p = cell.parameter;
+  const int32_t hi = p >> 4;
+  const int32_t lo = p & 15;
+  switch (cell.effect) {
+    case kEffectArpeggio: {
+      if (p == 0) break;
+      const int32_t phase = song.tick % 3;
+      if (phase == 0) break;
+      const int32_t x = phase == 1 ? hi : lo;
+      if (song.linearTable()) {
+        ch.periodDelta = x * 64;
+      } else {
+        ch.periodDelta = amigaPeriod(ch.realNote + x, sel.sample->finetune) - amigaPeriod(ch.realNote, sel.sample->finetune);
+      }
+      ch.updateFlags |= kUpdateFrequency;
+      break;
+    }
+    case kEffectPortaUp:
+      ch.period -= ch.portaUpMemory * 4;
+      if (ch.period < kMinPortaPeriod) ch.period = kMinPortaPeriod;
+      ch.updateFlags |= kUpdateFrequency;
+      break;
+    case kEffectPortaDown:
+      // Kept below 2^24 so that endless slides cannot overflow; no audible
+      // period comes near it.
+      ch.period = std::min(ch.period + ch.portaDownMemory * 4, 1 << 24);
+      ch.updateFlags |= kUpdateFrequency;
+      break;
+    case kEffectTonePorta: tonePortamento(ch); break;
+    case kEffectVibrato:
+      vibrato(ch);
+      advanceVibrato(ch);
+      break;
+    case kEffectTonePortaVolSlide:
+      tonePortamento(ch);
+      volumeSlide(ch);
+      break;
+    case kEffectVibratoVolSlide:
+      vibrato(ch);
+      advanceVibrato(ch);
+      volumeSlide(ch);
+      break;
+    case kEffectTremolo: tremolo(ch); break;
+    case kEffectVolumeSlide: volumeSlide(ch); break;
+    case kEffectGlobalVolSlide: {
+      const int32_t shi = song.globalVolumeSlide >> 4;
+      const int32_t slo = song.globalVolumeSlide & 15;
+      if (shi != 0) {
+        song.globalVolume = std::min(song.globalVolume + shi, 64);
+      } else {
+        song.globalVolume = std::max(song.globalVolume - slo, 0);
+      }
+      break;
+    }
+    case kEffectPanningSlide: {
+      const int32_t shi = ch.panningSlideMemory >> 4;
+      const int32_t slo = ch.panningSlideMemory & 15;
+      if (shi != 0) {
+        ch.panning = std::min(ch.panning + shi, 255);
+      } else {
+        ch.panning = std::max(ch.panning - slo, 0);
+      }
+      ch.updateFlags |= kUpdatePanning;
+      break;
+    }
+    case kEffectMultiRetrig: multiRetrig(song, ch); break;
+    case kEffectTremor: tremor(ch); break;
+    case kEffectExtended:
+      switch (hi) {
+        case kExtRetrigger:
+          if (lo != 0 && song.tick % lo == 0) ch.updateFlags |= kUpdateFrequency | kUpdateVolume | kUpdateTrigger;
+          break;
+        case kExtNoteCut:
+          if (song.tick == lo) {
+            ch.volume = 0;
+            ch.updateFlags |= kUpdateVolume;
+          }
+          break;
+        case kExtNoteDelay:
+          if (song.tick != lo) {
+            ch.updateFlags &= 0xF0;
+          } else {
+            instrumentDefaults(ch, *sel.sample);
+            ch.period = ch.notePeriod;
+            if (cell.volume != 0) volumeColumnFirstTick(ch, cell.volume);
+            ch.updateFlags |= kUpdateFrequency | kUpdateTrigger;
+          }
+          break;
+        default: break;
+      }
+      break;
+    default: break;
+  }
+  (void)lo;
+}
+
+// The pattern row being played; a jump target at or beyond the row count of
+// the pattern it lands in (a break to row 40 of a 32-row pattern, a loop row
+// left over from a longer pattern) starts that pattern from its top.
+const XmPattern& currentPattern(XmSong& song) {
+  return song.patterns[song.orderTable[static_cast<size_t>(song.order)]];
+}
+
+void processRow(XmPlayback& pb) {
+  XmSong& song = *pb.song;
+  song.nextRow = -1;
+  song.nextOrder = -1;
+  bool jumped = false;
+  const XmPattern& pattern = currentPattern(song);
+  for (int32_t c = 0; c < song.channelCount; ++c) {
+    XmChannel& ch = pb.channels[static_cast<size_t>(c)];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const uint8_t n = cell.note;
+    const bool noteOn = n >= 1 && n <= kNoteCount;
+    const bool porta = cell.effect == kEffectTonePorta || cell.effect == kEffectTonePortaVolSlide;
+    if (cell.instrument != 0 && !porta) ch.instrument = static_cast<uint8_t>(cell.instrument - 1);
+    if (noteOn && !porta) ch.note = static_cast<uint8_t>(n - 1);
+    const Selection sel = select(song, ch);
+    if (!porta) ch.sample = sel.sample;
+    const RowMemo memo{ch.period, ch.volume, ch.panning};
+    if (ch.previousEffect == kEffectTremolo && cell.effect != kEffectTremolo) ch.volume += ch.volumeDelta;
+    ch.volumeDelta = 0;
+    ch.updateFlags = 0;
+    ch.previousEffect = cell.effect;
+    if (noteOn) {
+      ch.realNote = static_cast<uint8_t>(n + sel.sample->relativeNote - 1);
+      ch.notePeriod = notePeriod(song, ch.realNote, sel.sample->finetune);
+      if (!porta) ch.period = ch.notePeriod;
+      ch.updateFlags = kUpdateTrigger;
+    }
+    ch.periodDelta = 0;
+    ch.updateFlags |= kUpdateFrequency | kUpdateVolume;
+    if (cell.instrument != 0) instrumentDefaults(ch, *sel.sample);
+    if (cell.volume != 0) volumeColumnFirstTick(ch, cell.volume);
+    if (n == kNoteKeyOff || cell.effect == kEffectKeyOff) ch.keyOff = 1;
+    runEnvelopes(*sel.instrument, ch, true);
+    effectFirstTick(pb, ch, cell, sel, memo, jumped);
+    autoVibrato(*sel.instrument, ch);
+    updateVoice(pb, ch, sel.sample);
+  }
+}
+
+void processTick(XmPlayback& pb) {
+  XmSong& song = *pb.song;
+  const XmPattern& pattern = currentPattern(song);
+  for (int32_t c = 0; c < song.channelCount; ++c) {
+    XmChannel& ch = pb.channels[static_cast<size_t>(c)];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const Selection sel = select(song, ch);
+    ch.volumeDelta = 0;
+    ch.periodDelta = 0;
+    ch.updateFlags = 0;
+    runEnvelopes(*sel.instrument, ch, false);
+    if (cell.volume != 0) volumeColumnLaterTick(ch, cell.volume);
+    effectLaterTick(pb, ch, cell, sel);
+    autoVibrato(*sel.instrument, ch);
+    updateVoice(pb, ch, sel.sample);
+  }
+}
+
+}  // namespace
+
+int32_t samplesPerTickFor(int32_t bpm) {
+  if (bpm <= 0) bpm = 125;
+  return static_cast<int32_t>(1000.0 / (bpm * kTempoFactor) * 44100.0 * kMilli);
+}
+
+int32_t amigaPeriod(int32_t n, int32_t f) {
+  auto at = [](int32_t k) { return static_cast<int32_t>(std::trunc(std::pow(2.0, k * kTwelfth) * 13.375)); };
+  const int32_t p0 = at(132 - n);
+  int32_t k = 0;
+  if (f < 0 && n != 0) {
+    const int32_t p1 = at(133 - n);
+    k = std::abs(f) * (p0 - p1);
+  } else {
+    const int32_t p1 = at(131 - n);
+    k = (p0 - p1) * f;
+  }
+  return p0 + k / -128;
+}
+
+int32_t notePeriod(const XmSong& song, int32_t n, int32_t f) {
+  if (song.linearTable()) return 7680 - n * 64 - f / 2;
+  return amigaPeriod(n, f);
+}
+
+int32_t periodFrequency(const XmSong& song, int32_t period) {
+  if (song.linearTable()) {
+    const double f = kLinearBase * std::pow(2.0, (4608 - period) * kOver768);
+    // Periods far outside the table (endless slides) would overflow.
+    if (!(f < 2147483647.0)) return 2147483647;
+    return static_cast<int32_t>(std::trunc(f));
+  }
+  if (period == 0) return 0;
+  return kAmigaClock / period;
+}
+
+void resetPlayback(XmPlayback& pb) {
+  XmSong& song = *pb.song;
+  song.globalVolume = song.defaultGlobalVolume;
+  song.globalVolumeSlide = 0;
+  song.nextRow = -1;
+  song.nextOrder = -1;
+  song.speed = song.defaultSpeed;
+  song.row = 0;
+  song.order = 0;
+  song.tick = 0;
+  song.patternDelay = 0;
+  song.bpm = song.defaultBpm;
+  song.samplesPerTick = samplesPerTickFor(song.bpm);
+  song.samplesToNextTick = 0;
+  for (int32_t i = 0; i < kMaxChannels; ++i) {
+    pb.channels[static_cast<size_t>(i)] = XmChannel{};
+    pb.channels[static_cast<size_t>(i)].voice = i;
+    pb.channels[static_cast<size_t>(i)].sample = &song.emptySample;
+  }
+  for (int32_t i = 0; i < kVoiceCount; ++i) {
+    pb.voices[static_cast<size_t>(i)] = MixVoice{};
+    pb.voices[static_cast<size_t>(i)].index = i;
+  }
+}
+
+void sequencerTick(XmPlayback& pb) {
+  XmSong& song = *pb.song;
+  if (song.tick != 0) {
+    processTick(pb);
+  } else {
+    if (song.nextOrder >= 0) song.order = song.nextOrder;
+    if (song.nextRow >= 0) song.row = song.nextRow;
+    if (static_cast<uint32_t>(song.row) >= currentPattern(song).rowCount) song.row = 0;
+    processRow(pb);
+    if (song.nextRow == -1) {
+      song.nextRow = song.row + 1;
+      if (static_cast<uint32_t>(song.nextRow) >= currentPattern(song).rowCount) {
+        song.nextOrder = song.order + 1;
+        if (song.nextOrder >= song.songLength) song.nextOrder = song.restartPosition;
+        song.nextRow = 0;
+      }
+    }
+  }
+  song.tick += 1;
+  if (song.tick >= song.speed + song.patternDelay) {
+    song.tick = 0;
+    song.patternDelay = 0;
+  }
+}
+
+void updateVoice(XmPlayback& pb, XmChannel& ch, XmSample* sample) {
+  XmSong& song = *pb.song;
+  const int32_t period = ch.period + ch.periodDelta;
+  if (period == 0) ch.updateFlags &= static_cast<uint8_t>(~kUpdateFrequency);
+  if (ch.updateFlags & kUpdateTrigger) triggerVoice(pb, ch, sample);
+  MixVoice& voice = pb.voices[static_cast<size_t>(ch.voice)];
+  if (ch.updateFlags & kUpdateVolume) {
+    const double product = static_cast<double>(ch.volume + ch.volumeDelta) * ch.volumeEnv.envCurrent *
+                           ch.fadeoutVolume * song.globalVolume * kVolumeScale;
+    voice.volume = static_cast<int32_t>(std::trunc(product));
+    setVoiceGains(voice);
+  }
+  if (ch.updateFlags & kUpdatePanning) {
+    const int32_t pan = ch.panning;
+    const int32_t room = (128 - std::abs(pan - 128)) / 32;
+    voice.panning = clampInt(pan + room * (ch.panningEnv.envCurrent - 32), 0, 255);
+    setVoiceGains(voice);
+  }
+  if (ch.updateFlags & kUpdateFrequency) {
+    // Linear table: a positive periodDelta raises the pitch; Amiga: lowers it.
+    const int32_t p = song.linearTable() ? ch.period - ch.periodDelta : period;
+    setVoiceFrequency(voice, periodFrequency(song, p));
+  }
+  if (ch.updateFlags & kUpdateStop) {
+    voice.position = 0;
+    voice.fraction = 0;
+    voice.pendingOffset = 0;
+  }
+}
+
+}  // namespace xm
