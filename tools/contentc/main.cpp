@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const contentc::Issue issue = contentc::compileIssue(argv[1]);
+    const bool proofreading = argv[2][0] == '-';
+    const contentc::Issue issue = contentc::compileIssue(argv[1], !proofreading);
     if (std::strncmp(argv[2], "--dump=", 7) == 0) {
       // Proofreading aid: one article's text with the rule digit in front.
       for (const auto& l : issue.articles[std::atoi(argv[2] + 7)].lines) std::printf("%c|%s\n", l.rule, l.text.c_str());
