@@ -139,7 +139,7 @@ content::Content menuContent() {
   content::Content c;
   c.texts.title = "AB";
   for (int e = 1; e <= 21; ++e) {
-    c.menu[static_cast<std::size_t>(e)].label = "A";
+    c.menu[static_cast<std::size_t>(e)].label.assign(1, 'A');
     c.menu[static_cast<std::size_t>(e)].enabled = e <= 16 ? 1 : 0;
   }
   for (int m = 1; m <= 4; ++m) {
@@ -170,7 +170,9 @@ TEST(MenuPanel, BarsOnEveryRowAndOpenBars) {
   const uint32_t bar = mix(kGrey, 60, 100, 100, 100);
   // Every row of both columns, including the hidden entries 17..20 (right column).
   for (int k = 0; k < 5; ++k) {
-    if (k != 2) EXPECT_EQ(px(*g, 300, 61 + 12 * k + 5), bar) << k;  // row 2 is the open one
+    if (k != 2) {  // row 2 is the open one
+      EXPECT_EQ(px(*g, 300, 61 + 12 * k + 5), bar) << k;
+    }
     EXPECT_EQ(px(*g, 600, 61 + 12 * k + 5), bar) << k;
   }
   // Open bar of slot 3 (row y = 84): its top row has only the open blend,
