@@ -26,6 +26,7 @@ constexpr char kTitleDashes = 'B';
 constexpr char kTitleText = 'O';
 constexpr char kReleaseDate = 'U';
 constexpr char kReleaseTitle = 'O';
+constexpr char kReleaseSeparator = 'Q';
 constexpr char kReleasePoints = 'Q';
 constexpr char kReleaseHeader = 'U';
 constexpr char kReleaseRuleDashes = 'B';
@@ -346,7 +347,7 @@ Line releaseRow(const Release& release) {
   char date[8];
   std::snprintf(date, sizeof date, "%02d-%02d", release.month, release.day);
   LineBuilder b;
-  b.put(" ", kPlain).put(date, kReleaseDate).put(" - ", kPlain).put(release.title, kReleaseTitle);
+  b.put(" ", kPlain).put(date, kReleaseDate).put(" - ", kReleaseSeparator).put(release.title, kReleaseTitle);
   b.padTo(72, kReleaseTitle).put(" : ", kReleasePoints);
   b.putRight(formatTenths(release.tenths), 79, kReleasePoints);
   return b.line();
@@ -357,7 +358,7 @@ Line releaseRuleLine() { return LineBuilder().put(" ", kPlain).put(std::string(7
 Line releaseTotal(int tenths) {
   if (tenths > 999) throw CompileError("release total above 99.9 does not fit the table");
   LineBuilder b;
-  b.put(" ", kPlain).put("TOTAL", kReleaseDate).put(" - ", kPlain).put("POINTS THIS MONTH", kReleaseTitle);
+  b.put(" ", kPlain).put("TOTAL", kReleaseDate).put(" - ", kReleaseSeparator).put("POINTS THIS MONTH", kReleaseTitle);
   b.padTo(72, kReleaseTitle).put(" = ", kReleasePoints);
   b.putRight(formatTenths(tenths), 79, kReleasePoints);
   return b.line();
@@ -479,7 +480,19 @@ std::vector<Line> framedBanner(const std::string& text, char frame, char fg) {
 
 struct Substitutions {
   const Charts& charts;
+  const Credits* credits;
   bool operator()(const std::string& key, std::string& value) const {
+    // music.composer, music.replay, music.N.title, music.N.musician, music.tN (tune title)
+    if (key.rfind("music.", 0) == 0) {
+      if (!credits) return false;
+      const std::string k = key.substr(6);
+      if (k == "composer") value = credits->composer;
+      else if (k == "replay") value = credits->replayAuthor;
+      else if (k.size() == 7 && k[0] >= '1' && k[0] <= '4' && k.substr(1) == ".title") value = credits->moduleTitle[k[0] - '0'];
+      else if (k.size() == 10 && k[0] >= '1' && k[0] <= '4' && k.substr(1) == ".musician") value = credits->moduleMusician[k[0] - '0'];
+      else return false;
+      return true;
+    }
     // CHART.RANK.FIELD, CHART.GROUP.FIELD or CHART.FIELD (count, points, releases)
     const auto first = key.find('.');
     if (first == std::string::npos) return false;
@@ -554,9 +567,9 @@ std::string tail(const std::string& line, int n) {
 }  // namespace
 
 Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
-                       const std::vector<Release>& releases, bool strictCount) {
+                       const std::vector<Release>& releases, bool strictCount, const Credits* credits) {
   Article article;
-  const Substitutions subst{charts};
+  const Substitutions subst{charts, credits};
   const Lookup lookup = [&](const std::string& k, std::string& v) { return subst(k, v); };
   char colour = '1', style = '1', nextRule = '0';
   int wrapWidth = 0, wrapIndent = 0;
@@ -668,6 +681,28 @@ Article compileArticle(const std::string& source, const std::string& name, const
           }
           push(releaseRuleLine());
           push(releaseTotal(total));
+        } else if (d == "@module") {
+          // "  MUSIC n  - Title -  composed by Musician"
+          need(1);
+          if (!credits) throw CompileError("@module needs the music credits");
+          const int m = parseInt(w[1], "module");
+          if (m < 1 || m > 4) throw CompileError("modules run 1..4");
+          LineBuilder b;
+          b.put("  ", kPlain).put("MUSIC " + std::to_string(m), 'U').put(" - ", kPlain);
+          b.put(credits->moduleTitle[m], 'O').put(" - composed by ", kPlain).put(credits->moduleMusician[m], 'Q');
+          push(b.line());
+        } else if (d == "@tune") {
+          // "  Fn    Title ....... description"
+          need(1);
+          if (!credits) throw CompileError("@tune needs the music credits");
+          const int t = parseInt(w[1], "tune");
+          if (t < 1 || t > 12) throw CompileError("tunes run 1..12");
+          LineBuilder b;
+          b.put("  ", kPlain).put("F" + std::to_string(t), 'U').padTo(8);
+          b.put(credits->tuneTitle[t], 'O').put(" ", kPlain);
+          b.put(std::string(std::max(1, 28 - b.column()), '.'), kLeaderDots).put(" ", kPlain);
+          for (const auto& c : parseMarkup(tail(line, 2), colour, style, lookup)) b.putByte(c.ch, c.colour);
+          push(b.line());
         } else if (d == "@end") {
           ended = true;
         } else {
@@ -737,6 +772,31 @@ std::vector<std::vector<std::string>> markdownTable(const std::string& text, con
   return rows;
 }
 
+std::string sentenceValue(const std::string& text, const std::string& label);
+
+}  // namespace
+
+Credits parseCredits(const std::string& markdown) {
+  Credits c;
+  const auto modules = markdownTable(markdown, "Modules");
+  const auto tunes = markdownTable(markdown, "C64 tunes");
+  if (modules.size() != 4 || tunes.size() != 12) throw CompileError("music credits: need 4 modules and 12 tunes");
+  for (int m = 1; m <= 4; ++m) {
+    if (modules[m - 1][0] != std::to_string(m) || modules[m - 1].size() < 3) throw CompileError("music credits: module rows out of order");
+    c.moduleTitle[m] = modules[m - 1][1];
+    c.moduleMusician[m] = modules[m - 1][2];
+  }
+  for (int t = 1; t <= 12; ++t) {
+    if (tunes[t - 1][0] != std::to_string(t) || tunes[t - 1].size() < 2) throw CompileError("music credits: tune rows out of order");
+    c.tuneTitle[t] = tunes[t - 1][1];
+  }
+  c.composer = sentenceValue(markdown, "Composer of all twelve: ");
+  c.replayAuthor = sentenceValue(markdown, "Replay routine: ");
+  return c;
+}
+
+namespace {
+
 std::string sentenceValue(const std::string& text, const std::string& label) {
   const auto at = text.find(label);
   if (at == std::string::npos) throw CompileError("music credits: missing '" + label + "'");
@@ -770,11 +830,8 @@ Issue compileIssue(const std::string& contentDir, bool strictCounts) {
   Issue issue;
 
   // Music credits: the one table of titles and names.
-  const std::string credits = readFile(dir / "music_credits.md");
-  const auto modules = markdownTable(credits, "Modules");
-  if (modules.size() != 4) throw CompileError("music credits: need 4 modules");
-  const std::string composer = sentenceValue(credits, "Composer of all twelve: ");
-  const std::string replay = sentenceValue(credits, "Replay routine: ");
+  issue.credits = parseCredits(readFile(dir / "music_credits.md"));
+  const Credits& credits = issue.credits;
 
   std::vector<Group> groups;
   for (const auto& l : splitLines(readFile(dir / "data/groups.txt"))) {
@@ -807,7 +864,7 @@ Issue compileIssue(const std::string& contentDir, bool strictCounts) {
     const int n = std::stoi(file.substr(0, 2));
     if (n < 1 || n > 20) throw CompileError(file + ": article numbers run 1..20");
     if (!issue.articles[n].lines.empty()) throw CompileError(file + ": article " + std::to_string(n) + " twice");
-    issue.articles[n] = compileArticle(readFile(entry.path()), file, issue.charts, issue.releases, strictCounts);
+    issue.articles[n] = compileArticle(readFile(entry.path()), file, issue.charts, issue.releases, strictCounts, &credits);
   }
 
   int introLine = 0;
@@ -816,8 +873,8 @@ Issue compileIssue(const std::string& contentDir, bool strictCounts) {
     if (w.empty() || w[0][0] == '#') continue;
     const std::string& key = w[0];
     std::string value = unquote(l, "texts.txt " + key);
-    replaceAll(value, "$COMPOSER", composer);
-    replaceAll(value, "$REPLAY", replay);
+    replaceAll(value, "$COMPOSER", credits.composer);
+    replaceAll(value, "$REPLAY", credits.replayAuthor);
     if (key == "title") {
       issue.title = value;
     } else if (key == "intro") {
@@ -827,7 +884,7 @@ Issue compileIssue(const std::string& contentDir, bool strictCounts) {
       issue.introScroller += value;
     } else if (key == "status") {
       for (int m = 1; m <= 4; ++m)
-        issue.bottomScroller[m] = value + modules[m - 1][1] + " composed by " + modules[m - 1][2] + "....";
+        issue.bottomScroller[m] = value + credits.moduleTitle[m] + " composed by " + credits.moduleMusician[m] + "....";
     } else if (key == "menu") {
       if (w.size() < 3) throw CompileError("texts.txt: menu N ENABLED \"LABEL\"");
       const int n = parseInt(w[1], "menu entry");

@@ -123,6 +123,16 @@ std::vector<Line> titleBlock(const std::string& title, char rule);
 
 // ---- the issue -----------------------------------------------------------
 
+// The music credits table (content/music_credits.md).
+struct Credits {
+  std::array<std::string, 5> moduleTitle, moduleMusician;  // modules 1..4
+  std::array<std::string, 13> tuneTitle;                   // C64 tunes 1..12
+  std::string composer, replayAuthor;
+};
+
+// Reads the markdown credits table; throws unless it has 4 modules and 12 tunes.
+Credits parseCredits(const std::string& markdown);
+
 struct Article {
   std::vector<Line> lines;  // without the end line
   int expectedLines = -1;   // from @lines, -1 when not given
@@ -138,13 +148,15 @@ struct Issue {
   std::array<std::string, 5> bottomScroller;
   Charts charts;
   std::vector<Release> releases;
+  Credits credits;
 };
 
 // Compiles one article source. `name` is used in error messages.
 // With `strictCount` false a line count that disagrees with @lines is only
 // reported on stderr (the proofreading modes of contentc use this).
 Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
-                       const std::vector<Release>& releases, bool strictCount = true);
+                       const std::vector<Release>& releases, bool strictCount = true,
+                       const Credits* credits = nullptr);
 
 // Reads the whole content folder.
 Issue compileIssue(const std::string& contentDir, bool strictCounts = true);
