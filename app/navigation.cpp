@@ -1,0 +1,180 @@
+#include "app/navigation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/program.h"
+#include "assets/assets.h"
+#include "content/content.h"
+#include "render/graphics.h"
+
+namespace app {
+namespace {
+
+// Menu entries behind slots 1..9: charts page, articles page.
+constexpr int32_t kMenuEntries[3][10] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+    {0, 11, 13, 14, 15, 16, 17, 18, 19, 20},
+};
+
+// Key press: down now and pressed since the previous query.
+bool pressed(host::DisplayHost& display, int32_t key) { return display.asyncKeyState(key) == host::kKeyPressedNow; }
+
+// The renderer's button table is the one source of the rectangles.
+bool hit(const Program& p, int32_t button) {
+  return render::strictlyInside(render::buttonRect(*p.graphics, button, p.view.skin), p.view.pointerX,
+                                p.view.pointerY);
+}
+
+bool clickAvailable(const ViewState& v) { return v.buttonDown != 0 && v.clickLatch != 1; }
+
+void clearEntries(ViewState& v) { std::fill(v.entryOpen.begin() + 1, v.entryOpen.end(), 0); }
+
+// One step of the page transition: the page without thumb and pointer, the
+// columns at even distances up to d from both edges of the text area black.
+void wipeStep(Program& p, int32_t d) {
+  ViewState& v = p.view;
+  v.frameStart = p.clock.now();
+  render::drawReaderPage(*p.graphics, p.scene());
+  uint32_t* frame = render::framePixels(*p.graphics);
+  const int32_t rows = wipeRows(v.skin);
+  for (int32_t i = 0; i <= d; i += 2) {
+    const int32_t left = kWipeLeft + i;
+    const int32_t right = kWipeRight - i;
+    for (int32_t r = kWipeTop; r < kWipeTop + rows; ++r) {
+      uint32_t* row = frame + static_cast<std::size_t>(r) * render::kFrameWidth;
+      if (left >= 0 && left < render::kFrameWidth) row[left] = 0;
+      if (right >= 0 && right < render::kFrameWidth) row[right] = 0;
+    }
+  }
+  p.display.present(frame);
+  p.clock.sleepMs(1);
+  v.animClock += (p.clock.now() - v.frameStart) * 250.0;
+}
+
+}  // namespace
+
+HitRect menuSlotRegion(int32_t slot) {
+  if (slot < 1 || slot > 9) return {0, 0, 0, 0};
+  if (slot <= 5) return {146, 60 + 12 * (slot - 1), 245, 12};
+  return {400, 60 + 12 * (slot - 6), 245, 12};
+}
+
+HitRect pageSwitchRegion() { return {400, 104, 245, 16}; }
+
+int32_t menuEntryOf(int32_t page, int32_t slot) {
+  if (page < 1 || page > 2 || slot < 1 || slot > 9) return 0;
+  return kMenuEntries[page][slot];
+}
+
+void pollInput(Program& p) {
+  ViewState& v = p.view;
+  if (p.display.leftButton() == 0 && v.clickLatch == 1) v.clickLatch = 0;
+  v.pointerX = std::clamp(p.display.mouseX(), 1, 789);
+  v.pointerY = std::clamp(p.display.mouseY(), 1, 589);
+  v.buttonDown = p.display.leftButton();
+
+  const int32_t lastTop = v.lineCount - kVisibleLines;
+  if (pressed(p.display, host::kKeyPageUp) && v.topLine > 0) v.topLine = std::max(v.topLine - kVisibleLines, 0);
+  if (pressed(p.display, host::kKeyPageDown) && v.topLine < lastTop) {
+    v.topLine = std::min(v.topLine + kVisibleLines, lastTop);
+  }
+  if (pressed(p.display, host::kKeyEnd)) v.topLine = std::max(lastTop, 0);
+  if (pressed(p.display, host::kKeyHome)) v.topLine = 0;
+}
+
+void handleButtons(Program& p) {
+  ViewState& v = p.view;
+  if (pressed(p.display, host::kKeyF1)) v.skin = 1;
+  if (pressed(p.display, host::kKeyF1 + 1)) v.skin = 2;
+
+  // Page buttons.
+  if (clickAvailable(v)) {
+    for (int32_t i = kButtonQuit; i <= kButtonHelp; ++i) {
+      if (v.buttonState[i] != 0 || !hit(p, i)) continue;
+      v.clickLatch = 1;
+      std::fill(v.buttonState.begin() + 1, v.buttonState.begin() + 6, 0);
+      v.buttonState[i] = 1;
+      if (i == kButtonQuit) v.quitRequested = 1;
+      if (i == kButtonCharts) v.menuPage = 1;
+      if (i == kButtonArticles) v.menuPage = 2;
+      if (i == kButtonRules || i == kButtonHelp) {
+        turnPage(p, i == kButtonRules ? kRulesArticle : kHelpArticle);
+        clearEntries(v);  // every menu entry can be opened again
+      }
+    }
+  }
+
+  // MUTE toggles: a click stops the module or restarts it from its beginning.
+  if (clickAvailable(v) && v.buttonState[kButtonMute] == 0 && hit(p, kButtonMute)) {
+    v.clickLatch = 1;
+    p.modulePlayer.stop();
+    v.buttonState[kButtonMute] = 1;
+  }
+  if (clickAvailable(v) && v.buttonState[kButtonMute] == 1 && hit(p, kButtonMute)) {
+    v.clickLatch = 1;
+    p.modulePlayer.play();
+    v.buttonState[kButtonMute] = 0;
+  }
+
+  // Music buttons.
+  if (clickAvailable(v)) {
+    for (int32_t i = kButtonMusic1; i <= kButtonMusic4; ++i) {
+      if (v.buttonState[i] != 0 || !hit(p, i)) continue;
+      v.clickLatch = 1;
+      std::fill(v.buttonState.begin() + kButtonMusic1, v.buttonState.end(), 0);
+      v.buttonState[kButtonMute] = 0;  // the mute ends
+      v.buttonState[i] = 1;
+      v.scrollerPos = 1;
+      v.currentModule = i - kButtonMusic1 + 1;
+      switchModule(p, v.currentModule);
+    }
+  }
+
+  if (v.menuPage == 1) v.buttonState[kButtonCharts] = 1;
+  if (v.menuPage == 2) v.buttonState[kButtonArticles] = 1;
+}
+
+void handleMenu(Program& p) {
+  ViewState& v = p.view;
+  if (!clickAvailable(v)) return;
+  v.clickLatch = 1;  // consumed whether it hits anything or not
+
+  // Every region is tested against the pointer as it was before any transition.
+  const int32_t px = v.pointerX;
+  const int32_t py = v.pointerY;
+  const int32_t page = v.menuPage;
+  for (int32_t slot = 1; slot <= 9; ++slot) {
+    const int32_t e = menuEntryOf(page, slot);
+    if (!menuSlotRegion(slot).contains(px, py) || p.content.menu[e].enabled == 0 || v.entryOpen[e] != 0) continue;
+    clearEntries(v);
+    v.entryOpen[e] = 1;
+    v.buttonState[kButtonRules] = 0;
+    v.buttonState[kButtonHelp] = 0;
+    turnPage(p, e);
+  }
+  if (pageSwitchRegion().contains(px, py)) {
+    v.buttonState[kButtonCharts] = 0;
+    v.buttonState[kButtonArticles] = 0;
+    v.menuPage = v.menuPage + 1 > 2 ? 1 : v.menuPage + 1;
+  }
+}
+
+void turnPage(Program& p, int32_t articleNumber) {
+  // Closing: d = 0, 10, ..., 740; opening: d = 747, 737, ..., 7.
+  for (int32_t d = 0; d < 747; d += 10) wipeStep(p, d);
+  content::openArticle(p.content, p.article, p.view, articleNumber);
+  for (int32_t d = 747; d > 0; d -= 10) wipeStep(p, d);
+}
+
+void switchModule(Program& p, int32_t module) {
+  p.modulePlayer.stop();
+  p.modulePlayer.unload();
+  const std::span<const uint8_t> data = assets::module(module);
+  p.modulePlayer.load(data.data(), static_cast<int32_t>(data.size()));
+  p.modulePlayer.play();
+  render::setMeterChannelCount(*p.graphics, p.modulePlayer.channelCount());
+}
+
+}  // namespace app

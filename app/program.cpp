@@ -1,0 +1,204 @@
+#include "app/program.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/navigation.h"
+#include "assets/assets.h"
+#include "render/graphics.h"
+
+namespace app {
+namespace {
+
+constexpr int32_t kFrameWidth = render::kFrameWidth;
+constexpr int32_t kFrameHeight = render::kFrameHeight;
+constexpr int32_t kOpeningArticle = 11;
+constexpr int32_t kFirstModule = 1;
+
+bool pressed(host::DisplayHost& display, int32_t key) { return display.asyncKeyState(key) == host::kKeyPressedNow; }
+
+render::ImageAssets imageAssets() {
+  return render::ImageAssets{assets::grungeSkin(), assets::carbonSkin(), assets::textFont(), assets::bigFont()};
+}
+
+void clearAndPresent(Program& p) {
+  render::clearFrame(*p.graphics);
+  p.display.present(render::framePixels(*p.graphics));
+}
+
+}  // namespace
+
+Program::Program(host::DisplayHost& displayHost, host::Clock& timer, host::WaveOutput& waveOutput,
+                 host::LoopingAudioOutput& loopingOutput)
+    : display(displayHost),
+      clock(timer),
+      graphics(render::createGraphics()),
+      sidPlayer(waveOutput),
+      modulePlayer(loopingOutput) {}
+
+Program::~Program() = default;
+
+bool startUp(Program& p) {
+  ViewState& v = p.view;
+  content::buildContent(p.content);
+  content::sizeArticleView(p.article);
+  content::openArticle(p.content, p.article, v, kOpeningArticle);
+  std::fill(v.entryOpen.begin(), v.entryOpen.end(), 0);
+  v.entryOpen[kOpeningArticle] = 1;
+
+  render::setUpRenderer(*p.graphics, imageAssets());
+  v.wheelNow = 0.0;
+  v.wheelBefore = 0.0;
+  // Initial button states from the button table: ARTICLES (the menu page
+  // shown) and MUSIC 1 selected.
+  v.buttonState[0] = 0;
+  for (int32_t b = 1; b <= render::kButtonCount; ++b) v.buttonState[b] = p.graphics->buttons[b].initialState;
+
+  p.display.setExitOnClose(0);  // Escape is read by the loops themselves
+  p.display.configureStartup(0, kStartupQuestion, 0, 1);
+  if (p.display.open(kWindowTitle, kFrameWidth, kFrameHeight) == 0) return false;
+  p.display.showCursor(false);  // the reader draws its own pointer
+  return true;
+}
+
+void waitForRelease(Program& p) {
+  for (;;) {
+    const bool escapeUp = p.display.asyncKeyState(host::kKeyEscape) == 0;
+    const bool buttonUp = p.display.leftButton() != 1;
+    if (escapeUp && buttonUp) break;
+    clearAndPresent(p);
+  }
+  clearAndPresent(p);
+}
+
+void startTune(Program& p, int32_t tune) {
+  const std::span<const uint8_t> image = assets::tune(tune);
+  p.sidPlayer.stop();
+  p.sidPlayer.play(image.data(), static_cast<int32_t>(image.size()), 0);
+  p.sidPlayer.resume();
+}
+
+void startIntro(Program& p) {
+  render::initStarfield(*p.graphics, p.random);
+  p.clock.sleepMs(150);
+  for (int32_t band : {10, 10, 2}) render::drawStripes(*p.graphics, band, p.display, p.clock, p.random);
+  const double now = p.clock.now();
+  p.random.seed(now);
+  render::setIntroPauseDeadline(*p.graphics, now);
+  const int32_t tune = std::clamp(static_cast<int32_t>(std::floor(p.random.uniform() * 12.0)) + 1, 1, 12);
+  p.view.currentTune = static_cast<uint32_t>(tune);
+  startTune(p, tune);
+}
+
+bool introFrame(Program& p) {
+  ViewState& v = p.view;
+  if (pressed(p.display, host::kKeyEscape) || p.display.leftButton() != 0) return false;
+
+  const double frameStart = p.clock.now();
+  for (int32_t k = 1; k <= 12; ++k) {
+    // Every F key is queried each frame, so a press of the playing tune's key
+    // is taken and forgotten.
+    const bool keyPressed = pressed(p.display, host::kKeyF1 + k - 1);
+    if (keyPressed && v.currentTune != static_cast<uint32_t>(k)) {
+      startTune(p, k);
+      v.currentTune = static_cast<uint32_t>(k);
+    }
+  }
+  render::drawIntroFrame(*p.graphics, v, p.content.texts, p.clock);
+  p.display.present(render::framePixels(*p.graphics));
+  render::clearIntroFrame(*p.graphics);
+  p.clock.sleepMs(1);
+  v.introFrameStep = (p.clock.now() - frameStart) * 250.0;
+  v.introClock += (p.clock.now() - frameStart) * 50.0;
+  return true;
+}
+
+void runIntro(Program& p) {
+  startIntro(p);
+  while (introFrame(p)) {
+  }
+}
+
+void handOver(Program& p) {
+  p.sidPlayer.stop();
+  for (int32_t band : {10, 10, 2, 10, 2, 2}) render::drawStripes(*p.graphics, band, p.display, p.clock, p.random);
+  p.clock.sleepMs(10);
+  switchModule(p, kFirstModule);
+  render::clearFrame(*p.graphics);
+  render::buildSkinBackgrounds(*p.graphics);
+}
+
+bool readerFrame(Program& p) {
+  ViewState& v = p.view;
+  if (pressed(p.display, host::kKeyEscape) || v.quitRequested != 0) return false;
+  v.frameStart = p.clock.now();
+  const int32_t lastTop = v.lineCount - kVisibleLines;
+
+  // Smooth scrolling while Up or Down is held: 6 pixels a frame, a line per 12.
+  const bool downHeld = p.display.asyncKeyState(host::kKeyDown) != 0;
+  if (downHeld && v.topLine < lastTop) {
+    v.pixelOffset -= 6;
+    if (v.pixelOffset <= 0) {
+      v.topLine = std::min(v.topLine + 1, lastTop);
+      v.pixelOffset += 12;
+    }
+  }
+  const bool upHeld = p.display.asyncKeyState(host::kKeyUp) != 0;
+  if (upHeld && v.topLine > 0) {
+    v.pixelOffset += 6;
+    if (v.pixelOffset >= 11) {
+      v.topLine = std::max(v.topLine - 1, 0);
+      v.pixelOffset -= 12;
+    }
+  }
+
+  // The wheel: 4 whole lines per notch (towards the user: down the article).
+  v.wheelBefore = v.wheelNow;
+  v.wheelNow = p.display.wheelPosition();
+  if (v.wheelNow < v.wheelBefore && v.topLine < lastTop) {
+    v.topLine = std::min(v.topLine + static_cast<int32_t>(std::floor((v.wheelBefore - v.wheelNow) * 4.0)), lastTop);
+  }
+  if (v.wheelNow > v.wheelBefore && v.topLine > 0) {
+    v.topLine = std::max(v.topLine - static_cast<int32_t>(std::floor((v.wheelNow - v.wheelBefore) * 4.0)), 0);
+  }
+
+  handleButtons(p);
+  handleMenu(p);
+
+  render::drawReaderFrame(*p.graphics, p.scene());
+  if (v.lineCount <= 32) v.pixelOffset = 5;  // a short article sits still
+  p.display.present(render::framePixels(*p.graphics));
+  pollInput(p);
+  p.clock.sleepMs(1);
+  v.animClock += (p.clock.now() - v.frameStart) * 250.0;
+  return true;
+}
+
+void shutDown(Program& p) {
+  p.modulePlayer.stop();
+  p.modulePlayer.unload();
+  p.display.close();
+}
+
+int32_t runReader(Program& p) {
+  while (readerFrame(p)) {
+  }
+  shutDown(p);
+  return kExitNormal;
+}
+
+int32_t runProgram(Program& p) {
+  if (!startUp(p)) return kExitNoDisplay;
+  waitForRelease(p);
+  runIntro(p);
+  handOver(p);
+  return runReader(p);
+}
+
+int32_t runProgram(host::DisplayHost& display, host::Clock& clock, host::WaveOutput& waveOutput,
+                   host::LoopingAudioOutput& loopingOutput) {
+  Program program(display, clock, waveOutput, loopingOutput);
+  return runProgram(program);
+}
+
+}  // namespace app

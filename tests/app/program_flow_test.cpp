@@ -1,0 +1,220 @@
+// The program's run from start-up to exit on the headless host: start-up
+// state, waiting for release, the intro's tune keys and exit, the hand-over,
+// the reader's exit and the exit statuses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app_harness.h"
+#include "render/render.h"
+
+namespace app::testing {
+namespace {
+
+using host::InputEvent;
+
+TEST(StartUp, OpensTheDisplayFullScreenWithTheTitleAndHidesThePointer) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  EXPECT_EQ(h.display.title(), "CODED BY TARVOSKELD :-)");
+  EXPECT_EQ(h.display.width(), 800);
+  EXPECT_EQ(h.display.height(), 600);
+  EXPECT_EQ(h.display.exitOnClose(), 0);
+  EXPECT_EQ(h.display.ask(), 0);
+  EXPECT_EQ(h.display.windowed(), 0);
+  EXPECT_EQ(h.display.popupStyle(), 1);
+  EXPECT_EQ(h.display.question(), "THE QUORVALINE CHARTS PREVIEW\rFULL SCREEN?");
+  EXPECT_FALSE(h.display.cursorVisible());
+  EXPECT_EQ(h.display.presentCount(), 0);
+}
+
+TEST(StartUp, ArticleElevenIsOpenWithArticlesAndMusicOneSelected) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  const ViewState& v = h.view();
+  EXPECT_EQ(v.lineCount, 95);
+  EXPECT_EQ(v.topLine, 0);
+  EXPECT_EQ(v.menuPage, 2);
+  EXPECT_EQ(v.skin, 1);
+  for (int e = 1; e <= 21; ++e) EXPECT_EQ(v.entryOpen[e], e == 11 ? 1 : 0) << "entry " << e;
+  //                 button: 1  2  3  4  5  6  7  8  9  10
+  const int32_t states[] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  for (int b = 1; b <= 10; ++b) EXPECT_EQ(v.buttonState[b], states[b - 1]) << "button " << b;
+}
+
+TEST(StartUp, DisplayThatFailsToOpenEndsWithMinusOneAtOnce) {
+  Harness h;
+  h.display.failOpen(true);
+  EXPECT_EQ(runProgram(h.p()), kExitNoDisplay);
+  EXPECT_EQ(h.display.openCalls(), 1);
+  EXPECT_EQ(h.display.presentCount(), 0);
+  EXPECT_EQ(h.wave.callCount("open"), 0);  // no tune was started
+}
+
+TEST(WaitForRelease, ShowsBlackFramesWhileTheButtonIsHeld) {
+  Harness h;
+  h.display.apply(InputEvent::buttonDown());
+  ASSERT_TRUE(startUp(h.p()));
+  h.display.atPresent(5, InputEvent::buttonUp());
+  std::vector<int64_t> nonBlack;
+  h.display.setFrameCallback([&](int64_t n, const uint32_t* px) {
+    if (std::any_of(px, px + 800 * 600, [](uint32_t c) { return c != 0; })) nonBlack.push_back(n);
+  });
+  waitForRelease(h.p());
+  // Presents 1..5 while held (released during the 5th), then one more.
+  EXPECT_EQ(h.display.presentCount(), 6);
+  EXPECT_TRUE(nonBlack.empty());
+}
+
+TEST(WaitForRelease, WaitsForEscapeToBeReleased) {
+  Harness h;
+  h.display.apply(InputEvent::keyDown(host::kKeyEscape));
+  ASSERT_TRUE(startUp(h.p()));
+  h.display.atPresent(3, InputEvent::keyUp(host::kKeyEscape));
+  waitForRelease(h.p());
+  EXPECT_EQ(h.display.presentCount(), 4);
+}
+
+TEST(WaitForRelease, NothingHeldGivesOneBlackFrame) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  waitForRelease(h.p());
+  EXPECT_EQ(h.display.presentCount(), 1);
+}
+
+TEST(Intro, StartsAfterA150msPauseWithARandomTune) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  EXPECT_EQ(h.clock.sleepsOf(150), 1);
+  EXPECT_GE(h.view().currentTune, 1u);
+  EXPECT_LE(h.view().currentTune, 12u);
+  EXPECT_EQ(h.wave.callCount("open"), 1);  // one tune started
+  // Three bursts of stripes, 0.5 s of timer time each.
+  EXPECT_GE(h.clock.now(), 1.5);
+}
+
+TEST(Intro, FKeyOfThePlayingTuneDoesNothingAndAnotherSwitches) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  startTune(h.p(), 5);
+  h.view().currentTune = 5;
+  const int32_t opens = h.wave.callCount("open");
+
+  auto pressInIntro = [&](int32_t key) {
+    h.display.queue(InputEvent::keyDown(key));
+    ASSERT_TRUE(introFrame(h.p()));  // the present applies the press
+    ASSERT_TRUE(introFrame(h.p()));  // this frame sees it
+    h.display.queue(InputEvent::keyUp(key));
+    ASSERT_TRUE(introFrame(h.p()));
+  };
+  // key | tune after | device opens (a start is stop, play, resume)
+  // F5  |  5         | +0   the tune already playing
+  // F12 | 12         | +1
+  // F12 | 12         | +0
+  // F1  |  1         | +1
+  pressInIntro(host::kKeyF1 + 4);
+  EXPECT_EQ(h.view().currentTune, 5u);
+  EXPECT_EQ(h.wave.callCount("open"), opens);
+  pressInIntro(host::kKeyF12);
+  EXPECT_EQ(h.view().currentTune, 12u);
+  EXPECT_EQ(h.wave.callCount("open"), opens + 1);
+  pressInIntro(host::kKeyF12);
+  EXPECT_EQ(h.view().currentTune, 12u);
+  EXPECT_EQ(h.wave.callCount("open"), opens + 1);
+  pressInIntro(host::kKeyF1);
+  EXPECT_EQ(h.view().currentTune, 1u);
+  EXPECT_EQ(h.wave.callCount("open"), opens + 2);
+}
+
+TEST(Intro, ClockAdvancesByTheMeasuredFrameTime) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  ASSERT_TRUE(introFrame(h.p()));
+  // One frame: 10 ms present + 1 ms sleep = 0.011 s.
+  EXPECT_NEAR(h.view().introFrameStep, 0.011 * 250, 1e-9);
+  EXPECT_NEAR(h.view().introClock, 0.011 * 50, 1e-9);
+}
+
+TEST(Intro, EscapeOrTheLeftButtonEndsIt) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  ASSERT_TRUE(introFrame(h.p()));
+  h.display.queue(InputEvent::buttonDown());
+  ASSERT_TRUE(introFrame(h.p()));  // the frame in progress completes
+  EXPECT_FALSE(introFrame(h.p()));
+}
+
+TEST(Intro, TheEscapeThatEndsTheIntroDoesNotEndTheReader) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  h.display.queue(InputEvent::keyDown(host::kKeyEscape));
+  ASSERT_TRUE(introFrame(h.p()));
+  EXPECT_FALSE(introFrame(h.p()));
+  handOver(h.p());
+  // Escape is still held, but its press was taken by the intro.
+  EXPECT_TRUE(h.frame());
+  EXPECT_TRUE(h.frame({InputEvent::keyUp(host::kKeyEscape)}));
+  EXPECT_TRUE(h.frame({InputEvent::keyDown(host::kKeyEscape)}));
+  EXPECT_FALSE(h.frame());
+}
+
+TEST(HandOver, StopsTheTuneAndStartsModuleOne) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  startIntro(h.p());
+  const int64_t before = h.display.presentCount();
+  const double t0 = h.clock.now();
+  handOver(h.p());
+  EXPECT_FALSE(h.wave.isOpen());
+  EXPECT_EQ(h.looping.openCount(), 1);
+  EXPECT_EQ(h.clock.sleepsOf(10), 1);
+  EXPECT_GE(h.clock.now() - t0, 3.0);  // six bursts of stripes
+  EXPECT_GT(h.display.presentCount(), before);
+}
+
+TEST(Reader, QuitButtonEndsTheProgramWithStatusZero) {
+  Harness h;
+  h.enterReader();
+  h.clickButton(kButtonQuit);
+  EXPECT_EQ(h.view().quitRequested, 1);
+  EXPECT_FALSE(h.frame());
+  shutDown(h.p());
+  EXPECT_EQ(h.display.closeCalls(), 1);
+  EXPECT_FALSE(h.looping.isPlaying());
+}
+
+TEST(Reader, CloseRequestFromTheSystemIsIgnored) {
+  Harness h;
+  h.enterReader();
+  EXPECT_TRUE(h.frame({InputEvent::closeRequest()}));
+  EXPECT_TRUE(h.frame());
+  EXPECT_FALSE(h.display.exitRequested());
+  EXPECT_TRUE(h.display.isOpen());
+}
+
+TEST(WholeRun, IntroReaderAndEscapeGiveStatusZero) {
+  Harness h;
+  // Timeline in virtual seconds: stripes until ~1.7, intro until Escape at
+  // 2.5, stripes for 3 s, then the reader until the second Escape at 8.0.
+  h.display.atTime(2.5, InputEvent::keyDown(host::kKeyEscape));
+  h.display.atTime(2.6, InputEvent::keyUp(host::kKeyEscape));
+  h.display.atTime(8.0, InputEvent::keyDown(host::kKeyEscape));
+  int64_t readerFrames = 0;
+  h.display.setFrameCallback([&](int64_t, const uint32_t*) {
+    if (h.clock.now() > 6.2 && h.clock.now() < 8.0) ++readerFrames;
+  });
+  EXPECT_EQ(runProgram(h.p()), kExitNormal);
+  EXPECT_GT(readerFrames, 100);
+  EXPECT_EQ(h.display.closeCalls(), 1);
+  EXPECT_EQ(h.wave.callCount("open"), 1);
+  EXPECT_FALSE(h.looping.isPlaying());
+  EXPECT_LT(h.clock.now(), 8.1);
+}
+
+}  // namespace
+}  // namespace app::testing
