@@ -339,7 +339,8 @@ voiceframe:
         lda wt_note,y
         tay
         lda wt_wave,y
-_step   beq _keep
+_step   cmp #0
+        beq _keep
         sta wave,x
 _keep   lda wt_note,y
         bmi _abs
