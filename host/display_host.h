@@ -30,7 +30,9 @@ enum VirtualKey : int32_t {
 };
 
 // Asynchronous key state: bit 15 set while the key is down, bit 0 set when the
-// key went down since the previous query of that key.
+// key went down since the previous query of that key. Input arrives as events
+// between frames, so a key pressed and released again since the previous
+// query reads 0x8001 once (down and pressed) rather than being lost.
 inline constexpr int16_t kKeyPressedNow = static_cast<int16_t>(0x8001);
 
 class DisplayHost {
@@ -51,8 +53,9 @@ class DisplayHost {
   virtual int32_t leftButton() = 0;
   virtual int32_t wheelPosition() = 0;
 
-  // The key-state query with the semantics above (down now: 0x8000; pressed
-  // since the previous query of this key: 0x0001).
+  // The key-state query with the semantics above (down now, or pressed and
+  // not yet queried: 0x8000; pressed since the previous query of this key:
+  // 0x0001).
   virtual int16_t asyncKeyState(int32_t virtualKey) = 0;
   // Shows or hides the system pointer over the window.
   virtual void showCursor(bool visible) = 0;

@@ -3,7 +3,7 @@
 //
 // The headless host behaves like the real one towards the program: input
 // state changes only inside `present` (and `open`), keys follow the
-// asynchronous key-state rules, the wheel moves by one per event, pointer
+// asynchronous key-state rules of host/display_host.h, the wheel moves by one per event, pointer
 // coordinates are unsigned 16-bit values. Input is scripted ahead of time,
 // keyed by the number of the present that applies it (1 = the first present)
 // or by virtual time, or pushed from a hook that runs at the start of every

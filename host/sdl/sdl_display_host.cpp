@@ -273,7 +273,9 @@ void SdlDisplayHost::close() {
 
 int16_t SdlDisplayHost::asyncKeyState(int32_t virtualKey) {
   if (virtualKey < 0 || virtualKey >= 256) return 0;
-  uint16_t value = keyDown_[virtualKey] ? 0x8000u : 0u;
+  // A press that was released again before this query still reads as down
+  // once: a tap shorter than one frame is not lost.
+  uint16_t value = keyDown_[virtualKey] || keyPressed_[virtualKey] ? 0x8000u : 0u;
   if (keyPressed_[virtualKey]) value |= 0x0001u;
   keyPressed_[virtualKey] = 0;
   return static_cast<int16_t>(value);

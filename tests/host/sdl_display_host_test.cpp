@@ -127,6 +127,14 @@ TEST_F(SdlHostTest, KeysMapToVirtualKeyCodesWithPressAndHeldBits) {
   for (int vk = 0; vk < 256; ++vk) EXPECT_EQ(host_.asyncKeyState(vk), 0) << vk;
 }
 
+TEST_F(SdlHostTest, TapWithinOneFrameIsOnePress) {
+  pushKey(SDLK_F5, true);
+  pushKey(SDLK_F5, false);
+  present();
+  EXPECT_EQ(host_.asyncKeyState(116), kKeyPressedNow);
+  EXPECT_EQ(host_.asyncKeyState(116), 0);
+}
+
 TEST_F(SdlHostTest, CloseRequestAndEscapeAreIgnoredWhileExitOnCloseIsZero) {
   host_.setExitOnClose(0);
   SDL_Event quit{};
