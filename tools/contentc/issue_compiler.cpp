@@ -349,7 +349,8 @@ Line releaseRow(const Release& release) {
   LineBuilder b;
   b.put(" ", kPlain).put(date, kReleaseDate).put(" - ", kReleaseSeparator).put(release.title, kReleaseTitle);
   b.padTo(72, kReleaseTitle).put(" : ", kReleasePoints);
-  b.putRight(formatTenths(release.tenths), 79, kReleasePoints);
+  const std::string points = formatTenths(release.tenths);
+  b.padTo(79 - static_cast<int>(points.size()), kReleasePoints).put(points, kReleasePoints);
   return b.line();
 }
 
@@ -360,7 +361,8 @@ Line releaseTotal(int tenths) {
   LineBuilder b;
   b.put(" ", kPlain).put("TOTAL", kReleaseDate).put(" - ", kReleaseSeparator).put("POINTS THIS MONTH", kReleaseTitle);
   b.padTo(72, kReleaseTitle).put(" = ", kReleasePoints);
-  b.putRight(formatTenths(tenths), 79, kReleasePoints);
+  const std::string points = formatTenths(tenths);
+  b.padTo(79 - static_cast<int>(points.size()), kReleasePoints).put(points, kReleasePoints);
   return b.line();
 }
 
