@@ -224,27 +224,30 @@ void stampBigText(Mask& m, const IndexedPicture& big, const std::string& text, d
 // is the advance per character (9 normally, 8 to condense).
 void drawLabel(Canvas& c, const IndexedPicture& font, const std::string& text, int x, int y, int face, int pitch,
                Colour ink, Colour shadow) {
-  for (unsigned char ch : text) {
-    if (ch > 32) {
-      const int top = face == 1 ? kHeavyFaceTop : kLightFaceTop;
-      for (int pass = 0; pass < 2; ++pass)
+  const int top = face == 1 ? kHeavyFaceTop : kLightFaceTop;
+  // Pass 0 lays a dark halo under the whole label, so it reads over the
+  // tints and the glow; pass 1 sets the letters over it.
+  for (int pass = 0; pass < 2; ++pass) {
+    int cx = x;
+    for (unsigned char ch : text) {
+      if (ch > 32)
         for (int r = 0; r < kCellHeight; ++r)
           for (int k = 0; k < kCellWidth; ++k) {
             int v = font.at(textGlyphColumn(ch) + k, top + r);
             if (!v) continue;
             double bright = font.palette[3 * v + 1] / 255.0;
             if (pass == 0) {
-              // A dark halo so labels read over the tints and the glow.
               if (bright > 0.3)
                 for (int oy = -1; oy <= 1; ++oy)
-                  for (int ox = -1; ox <= 2; ++ox) c.blend(x + k + ox, y + r + oy, shadow, 0.55);
+                  for (int ox = -1; ox <= 2; ++ox) c.blend(cx + k + ox, y + r + oy, shadow, 0.5);
+            } else if (bright < 0.2) {
+              c.blend(cx + k, y + r, shadow, 0.85);
             } else {
-              if (bright < 0.2) c.blend(x + k, y + r, shadow, 0.85);
-              else c.blend(x + k, y + r, ink * (0.35 + 0.7 * bright), 1.0);
+              c.blend(cx + k, y + r, ink * (0.35 + 0.7 * bright), 1.0);
             }
           }
+      cx += pitch;
     }
-    x += pitch;
   }
 }
 
@@ -315,20 +318,25 @@ void rustDrip(Canvas& c, Rng& rng, int x, int y, int length) {
 }
 
 void paintCarbonWeave(Canvas& c) {
-  const int tow = 7;  // pixels per tow
+  // 2/2 twill: each tow floats over two crossing tows and dips under two, so
+  // the floats step diagonally. A float is brightest along its crown and in
+  // its middle, and dark where it dives under its neighbour.
+  const int tow = 5;
   for (int y = 0; y < kSkinHeight; ++y)
     for (int x = 0; x < kSkinWidth; ++x) {
-      int i = x / tow, j = y / tow;
-      bool horizontal = ((i + j) & 3) < 2;  // 2/2 twill: diagonal steps of two tows
-      double across = horizontal ? (y % tow + 0.5) / tow : (x % tow + 0.5) / tow;
-      double along = horizontal ? x : y;
-      double roundness = std::sin(across * 3.14159265);
-      double fibres = 0.85 + 0.15 * valueNoise(along / 9.0, (horizontal ? y : x) * 1.7, horizontal ? 5 : 6);
-      // Anisotropic sheen: one tow direction catches the light where the other does not.
-      double sweep = 0.5 + 0.5 * std::sin(x / 260.0 - y / 410.0 + (horizontal ? 0.0 : 2.2));
-      double lum = (0.25 + 0.75 * roundness) * fibres * (0.35 + 0.65 * sweep);
-      Colour col = mix({12, 13, 17}, {78, 84, 98}, clamp01(lum));
-      col = col + Colour{0, 2, 6} * (1 - lum);  // a cold tint in the dark weave
+      const int i = x / tow, j = y / tow, phase = (i + j) & 3;
+      const bool horizontal = phase < 2;
+      const double across = ((horizontal ? y : x) % tow + 0.5) / tow;
+      const double along = ((horizontal ? phase : phase - 2) * tow + (horizontal ? x : y) % tow + 0.5) / (2 * tow);
+      const double crown = std::sin(across * 3.14159265);
+      const double dive = std::pow(std::sin(along * 3.14159265), 0.6);
+      const double fibres = 0.82 + 0.18 * valueNoise((horizontal ? x : y) / 11.0, (horizontal ? y : x) * 1.9, horizontal ? 5 : 6);
+      // The two directions catch the light in opposite places across the sheet.
+      const double sweep = 0.5 + 0.5 * std::sin(x / 230.0 - y / 380.0 + (horizontal ? 0.0 : 2.6));
+      const double diffuse = crown * dive * fibres * (0.3 + 0.7 * sweep);
+      const double spec = std::pow(crown, 6) * dive * sweep * sweep;
+      Colour col = mix({9, 10, 13}, {70, 76, 90}, clamp01(diffuse));
+      col = mix(col, {170, 185, 210}, clamp01(spec * 0.45));
       c.at(x, y) = col;
     }
 }
@@ -358,7 +366,7 @@ void paintButtons(Canvas& c, const SkinLayout& layout, const Style& style, const
         for (int x = r.x0; x <= r.x1; ++x) {
           Colour p = c.at(x, y);
           double lum = (p.r + p.g + p.b) / 3;
-          c.at(x, y) = mix(Colour{46, 40, 36}, Colour{70, 58, 48}, lum / 160) * (0.9 + 0.2 * fbm(x / 3.0, y / 9.0, 2, 91));
+          c.at(x, y) = mix(Colour{30, 26, 23}, Colour{58, 46, 38}, lum / 160) * (0.9 + 0.2 * fbm(x / 3.0, y / 9.0, 2, 91));
         }
       outline(c, grow(r, 1), {12, 10, 8}, 0.9);
       bevel(c, r, 2, 0.35);
@@ -473,11 +481,15 @@ IndexedPicture paintSkin(int skin, const IndexedPicture& textFont, const Indexed
       }
     bevel(c, grow(rail, 1), 1, -0.4);
   } else {
-    for (int x = rail.x0; x <= rail.x1; ++x) {
+    // A recessed light slot with a blue tube glowing in it.
+    fill(c, rail, {6, 9, 16}, 0.85);
+    bevel(c, grow(rail, 1), 1, -0.45);
+    const int mid = (rail.y0 + rail.y1) / 2;
+    for (int x = rail.x0 + 2; x <= rail.x1 - 2; ++x) {
       double t = std::fabs((x - (rail.x0 + rail.x1) / 2.0) / ((rail.x1 - rail.x0) / 2.0));
-      int mid = (rail.y0 + rail.y1) / 2;
-      for (int d = -3; d <= 3; ++d) c.blend(x, mid + d, style.accent, (1 - t * t) * 0.5 * std::exp(-d * d / 2.5));
-      c.blend(x, mid, {200, 230, 255}, (1 - t) * 0.8);
+      double strength = 0.55 + 0.45 * (1 - t * t);
+      for (int d = -3; d <= 3; ++d) c.blend(x, mid + d, style.accent, strength * 0.75 * std::exp(-d * d / 3.0));
+      c.blend(x, mid, {215, 235, 255}, strength * 0.9);
     }
   }
 
