@@ -1,0 +1,23 @@
+// The module set of the issue: which song goes into which file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/xmcomposer/xm_file.h"
+
+namespace xmc {
+
+struct ModuleEntry {
+  std::string fileName;  // "module1.xm" ...
+  Module (*build)();
+};
+
+const std::vector<ModuleEntry>& issueModules();
+
+// Builds every module and writes it into `directory`. Prints one line per
+// file with its facts; returns false (with a message on stderr) when a file
+// cannot be written.
+bool writeIssueModules(const std::string& directory);
+
+}  // namespace xmc

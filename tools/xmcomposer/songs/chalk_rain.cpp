@@ -1,0 +1,218 @@
+// "Chalk Rain" by Brin Hallows aka Fen: a laid-back four-channel groove.
+//
+// Amiga table, 125 BPM, speed 6 on average: the drum channel swings the
+// sixteenths by alternating speed 7 and speed 5 on every row. 16 rows to
+// the bar, four bars to the pattern, D dorian.
+// Channels: 0 drums (and the swing), 1 plucked bass, 2 electric piano,
+// 3 lead (a breathy sine whistle, later the organ).
+#include <array>
+
+#include "tools/xmcomposer/songs/kit.h"
+#include "tools/xmcomposer/songs/songs.h"
+
+namespace xmc {
+namespace {
+
+enum Ins { kPiano = 1, kBass, kKick, kRim, kShaker, kWhistle, kOrgan, kClap, kOpenShaker };
+constexpr int kDrumCh = 0, kBassCh = 1, kKeysCh = 2, kLeadCh = 3;
+
+std::vector<Instrument> makeInstruments() {
+  std::vector<Instrument> v;
+  constexpr int P = 64;  // cycle length at relative note 12
+
+  Sample piano = makeSample(fm(P, 96, 1.0, 2.2, 0.35, 1), false, 0.9, LoopMode::Forward, P);
+  tune(piano, 12, P, kRate12);
+  piano.volume = 40;
+  v.push_back(instrument("tine piano", piano, adsr(0, 48, 22), 700));
+
+  Sample bass = makeSample(pluck(P, 160, 0.55, 3), false, 0.95, LoopMode::Forward, P);
+  tune(bass, 12, P, kRate12);
+  bass.volume = 56;
+  v.push_back(instrument("pluck bass", bass, adsr(0, 36, 30), 1200));
+
+  Sample k = makeSample(kick(kRate12, 0.7), false, 0.95);
+  k.relativeNote = 12;
+  k.volume = 56;
+  v.push_back(instrument("soft kick", k));
+
+  Wave rim = snare(kRate12, 21);
+  rim.resize(rim.size() / 2);
+  Sample r = makeSample(rim, false, 0.9);
+  r.relativeNote = 12;
+  r.volume = 38;
+  v.push_back(instrument("rim snare", r));
+
+  Sample sh = makeSample(hat(kRate24, 0.03, 77), false, 0.8);
+  sh.relativeNote = 24;
+  sh.volume = 22;
+  v.push_back(instrument("shaker", sh));
+
+  Wave wh = sineCycle(P);
+  const Wave tri = triangleCycle(P);
+  for (int i = 0; i < P; ++i) wh[i] = 0.8 * wh[i] + 0.3 * tri[(2 * i) % P];
+  Sample whistle = makeSample(repeat(wh, 2), false, 0.9, LoopMode::Forward, P);
+  tune(whistle, 12, P, kRate12);
+  whistle.volume = 42;
+  Instrument w = instrument("whistle lead", whistle, adsr(6, 20, 52), 900);
+  w.vibratoType = 0; w.vibratoSweep = 48; w.vibratoDepth = 10; w.vibratoRate = 14;
+  v.push_back(w);
+
+  Sample organ = makeSample(repeat(organCycle(P), 2), false, 0.9, LoopMode::Forward, P);
+  tune(organ, 12, P, kRate12);
+  organ.volume = 30;
+  Instrument o = instrument("drawbar organ", organ, adsr(4, 10, 56), 500);
+  o.vibratoSweep = 0; o.vibratoDepth = 3; o.vibratoRate = 40;
+  v.push_back(o);
+
+  Sample c = makeSample(clap(kRate12, 41), false, 0.9);
+  c.relativeNote = 12;
+  c.volume = 40;
+  v.push_back(instrument("clap", c));
+
+  Sample osh = makeSample(hat(kRate24, 0.09, 78), false, 0.7);
+  osh.relativeNote = 24;
+  osh.volume = 22;
+  v.push_back(instrument("open shaker", osh));
+  return v;
+}
+
+const DrumKit kKit = {
+    {'k', {kKick, 49, -1}}, {'s', {kRim, 49, -1}}, {'h', {kShaker, 49, -1}}, {'g', {kShaker, 49, 12}},
+    {'c', {kClap, 49, -1}}, {'o', {kOpenShaker, 49, -1}}, {'K', {kKick, 49, 36}},
+};
+
+using Bars = std::array<const char*, 4>;
+
+struct Section {
+  Bars chords;
+  Bars lead = {nullptr, nullptr, nullptr, nullptr};
+  int leadIns = kWhistle;
+  const char* drums = nullptr;
+  const char* lastBarDrums = nullptr;
+  const char* bass = nullptr;
+  const char* keys = nullptr;  // chord figure, one bar
+  int keysVolume = -1;
+};
+
+int build(Module& m, const Section& s) {
+  PatternBuilder p(4);
+  for (int bar = 0; bar < 4; ++bar) {
+    const int r0 = bar * 16;
+    const std::string_view chord = s.chords[bar];
+    if (s.lead[bar]) p.notes(kLeadCh, r0, 2, s.lead[bar], s.leadIns);
+    if (s.keys) chordFigure(p, kKeysCh, r0, 1, s.keys, chord, 4, kPiano, s.keysVolume);
+    if (s.bass) bassRhythm(p, kBassCh, r0, 1, s.bass, chord, 2, kBass);
+    const char* d = (bar == 3 && s.lastBarDrums) ? s.lastBarDrums : s.drums;
+    if (d) p.drums(kDrumCh, r0, 1, d, kKit);
+  }
+  // The swing: long and short sixteenths.
+  for (int r = 0; r < 64; ++r) p.fx(kDrumCh, r, kSpeed, r % 2 == 0 ? 7 : 5);
+  return addPattern(m, p);
+}
+
+}  // namespace
+
+Module chalkRain() {
+  Module m;
+  m.name = "Chalk Rain";
+  m.channels = 4;
+  m.linear = false;
+  m.speed = 6;
+  m.bpm = 125;
+  m.instruments = makeInstruments();
+  addCredits(m.instruments,
+             {"", "Chalk Rain", "a slow groove by", "Brin Hallows aka Fen", "", "written for the", "Quorvaline Charts 36",
+              "", "every sound synthesised", "no samples borrowed", "", "take it easy"},
+             31);
+
+  const Bars vamp = {"Dm7", "G7", "Dm7", "G7"};
+  const Bars turn = {"A#maj7", "Am7", "Gm7", "A7"};
+  const Bars bridge = {"Fmaj7", "C", "A#maj7", "A7"};
+
+  const Bars themeA = {"A-5 . . C-6 . A-5 G-5 .", "F-5 . G-5 . . . . .", "A-5 . . C-6 . D-6 C-6 A-5",
+                       "B-5 . . . G-5 . . ."};
+  const Bars themeA2 = {"D-6 . . C-6 . A-5 . G-5", "F-5 . . E-5 . D-5 . .", "F-5 . G-5 . A-5 . C-6 .",
+                        "A-5 . . . ^ . . ."};
+  const Bars themeB = {"D-6 . . . C-6 . A-5 .", "C-6 . . . G-5 . E-5 .", "F-5 . . G-5 . A-5 . A#5",
+                       "C#6 . . . E-6 . . ."};
+  const Bars themeC = {"A-5 . C-6 . E-6 . . .", "G-5 . . . E-5 . . .", "F-5 . A-5 . D-6 . . C-6",
+                       "C#6 . . . A-5 . . ."};
+  const Bars themeC2 = {"E-6 . . . C-6 . A-5 .", "G-5 . . E-5 . G-5 . .", "F-5 . . D-5 . F-5 A-5 .",
+                        "E-5 . . . ^ . . ."};
+
+  const char* groove = "k.h.s.hkh.k.s.hg";
+  const char* groove2 = "k.hks.h.h.kks.ho";
+  const char* fill = "k.h.s.hkh.k.sscc";
+  const char* breakBeat = "k..k..c...k.c..h";
+  const char* comp = "1..3..2.4..3..2.";
+  const char* comp2 = "2.1..3..4.3..2..";
+  const char* bassGroove = "R..R..O.R.F.m.O.";
+  const char* bassWalk = "R...O.R.F..mO.t.";
+
+  Section intro{vamp};
+  intro.keys = comp; intro.drums = "h.g.h.g.h.g.h.gh";
+  const int pIntro = build(m, intro);
+  Section intro2{vamp};
+  intro2.keys = comp; intro2.drums = "K.h.h.hKh.K.h.hg"; intro2.lastBarDrums = fill; intro2.bass = bassGroove;
+  const int pIntro2 = build(m, intro2);
+
+  Section a1{vamp, themeA};
+  a1.keys = comp; a1.drums = groove; a1.bass = bassGroove;
+  const int pA1 = build(m, a1);
+  Section a2{vamp, themeA2};
+  a2.keys = comp2; a2.drums = groove; a2.lastBarDrums = fill; a2.bass = bassGroove;
+  const int pA2 = build(m, a2);
+
+  Section b{turn, themeB};
+  b.keys = comp; b.drums = groove2; b.bass = bassWalk;
+  const int pB = build(m, b);
+
+  // Break: bass and drums, the claps answer; the piano drops out.
+  Section brk{vamp};
+  brk.drums = breakBeat; brk.bass = "R..R..O.R.F.m.O.";
+  brk.lead = {nullptr, nullptr, "D-5 . F-5 . A-5 . C-6 .", "B-5 . . . . . . ."};
+  brk.leadIns = kOrgan;
+  const int pBreak = build(m, brk);
+
+  Section c1{bridge, themeC};
+  c1.leadIns = kOrgan; c1.keys = comp2; c1.drums = groove2; c1.bass = bassWalk;
+  const int pC1 = build(m, c1);
+  Section c2{bridge, themeC2};
+  c2.leadIns = kOrgan; c2.keys = comp; c2.drums = groove2; c2.lastBarDrums = fill; c2.bass = bassWalk;
+  const int pC2 = build(m, c2);
+
+  Section a3{vamp, themeA};
+  a3.keys = comp2; a3.drums = groove2; a3.bass = bassWalk;
+  const int pA3 = build(m, a3);
+
+  Section outro{vamp, {"A-5 . . C-6 . A-5 G-5 .", "F-5 . . . . . . .", nullptr, nullptr}};
+  outro.keys = comp; outro.drums = groove; outro.lastBarDrums = "k.h.h.h.h.h.h.h.";
+  outro.bass = "R.......R.......";
+  const int pOutro = build(m, outro);
+
+  // Slides and shimmer on the lead.
+  Pattern& pa2 = m.patterns[pA2];
+  pa2.cells[(16 * 3) * 4 + kLeadCh].effect = kVibrato;  // bar 4's long A
+  pa2.cells[(16 * 3) * 4 + kLeadCh].param = 0x34;
+  for (int r = 49; r < 56; ++r) {
+    pa2.cells[r * 4 + kLeadCh].effect = kVibrato;
+    pa2.cells[r * 4 + kLeadCh].param = 0x00;
+  }
+  Pattern& pc2 = m.patterns[pC2];
+  pc2.cells[(16 + 6) * 4 + kLeadCh].effect = kTonePorta;  // glide into the E
+  pc2.cells[(16 + 6) * 4 + kLeadCh].param = 0x10;
+  Pattern& pb = m.patterns[pB];
+  for (int r = 49; r < 64; ++r) {  // the A7 lead note swells out
+    pb.cells[r * 4 + kLeadCh].effect = kVibrato;
+    pb.cells[r * 4 + kLeadCh].param = r == 49 ? 0x44 : 0x00;
+  }
+  Pattern& po = m.patterns[pOutro];
+  for (int r = 32; r < 64; r += 2) po.cells[r * 4 + kKeysCh].volume = 0x81;  // fine fade
+
+  const auto o = [](int p) { return static_cast<uint8_t>(p); };
+  m.order = {o(pIntro), o(pIntro2), o(pA1), o(pA2), o(pB), o(pA1), o(pA2), o(pBreak),
+             o(pC1), o(pC2), o(pA3), o(pA2), o(pB), o(pC1), o(pC2), o(pOutro)};
+  return m;
+}
+
+}  // namespace xmc

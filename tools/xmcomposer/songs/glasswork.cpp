@@ -1,0 +1,547 @@
+// "Glasswork" by Ravn: the reader's opening piece, 28 channels.
+//
+// Linear table, speed 3 at 125 BPM: 8 rows to the beat, 32 to the bar, two
+// bars to the pattern. D minor. Every pattern is written out (no pattern is
+// reused), so the order list reads straight through the form:
+//
+//   intro (8 bars) - verse (16) - chorus (16) - break (8) - verse (16)
+//   - chorus (16) - outro (8, slowing down) - jump back to the intro
+//
+// Channels:
+//   0 kick   1 snare  2 clap   3 closed hat  4 open hat / ride  5 percussion
+//   6 crash and risers  7 sub bass  8 pluck bass  9-12 glass pad
+//   13-15 strings  16 pluck arp  17 its echo  18 lead  19 its echo
+//   20 harmony lead  21 bell counter-line  22 its echo  23-24 stabs
+//   25 chip arpeggio / marimba  26 chimes  27 808 drop, tempo control
+#include <array>
+#include <string>
+
+#include "tools/xmcomposer/songs/kit.h"
+#include "tools/xmcomposer/songs/songs.h"
+
+namespace xmc {
+namespace {
+
+enum Ins {
+  kKick = 1, kSnare, kClap, kHat, kOpenHat, kRide, kTom, kRiser, kSub, kPluckBass, kGlassPad, kStrings,
+  kPluckArp, kLead, kBell, kEPiano, kChip, kOrgan, kAirPad, kWhistle, kCrash, kRim, kZap, kBoom, kBrass,
+  kPulseLead, kMarimba, kKalimba,
+};
+
+enum Ch {
+  cKick = 0, cSnare, cClap, cHat, cOpen, cPerc, cFx, cSub, cBass, cPad0, cPad1, cPad2, cPad3, cStr0, cStr1,
+  cStr2, cArp, cArpEcho, cLead, cLeadEcho, cHarm, cBell, cBellEcho, cStab0, cStab1, cChip, cChime, cBoom,
+  kChannels,
+};
+
+constexpr int P = 64;  // pitched cycles, relative note 12 (16726 Hz at C-4)
+
+Sample pitched(const Wave& w, double peak, LoopMode loop, uint32_t loopLength, uint8_t volume, uint8_t pan = 128) {
+  Sample s = makeSample(w, true, peak, loop, loopLength);
+  tune(s, 12, P, kRate12);
+  s.volume = volume;
+  s.panning = pan;
+  return s;
+}
+
+Sample drum(const Wave& w, double peak, int relativeNote, uint8_t volume, uint8_t pan = 128) {
+  Sample s = makeSample(w, true, peak);
+  s.relativeNote = static_cast<int8_t>(relativeNote);
+  s.volume = volume;
+  s.panning = pan;
+  return s;
+}
+
+Instrument vib(Instrument ins, uint8_t type, uint8_t sweep, uint8_t depth, uint8_t rate) {
+  ins.vibratoType = type;
+  ins.vibratoSweep = sweep;
+  ins.vibratoDepth = depth;
+  ins.vibratoRate = rate;
+  return ins;
+}
+
+Instrument panned(Instrument ins, Envelope pan) {
+  ins.panning = std::move(pan);
+  return ins;
+}
+
+std::vector<Instrument> makeInstruments() {
+  std::vector<Instrument> v;
+  v.push_back(instrument("kick - Glasswork", drum(kick(kRate12, 1.0), 0.98, 12, 64)));
+  v.push_back(instrument("snare - by Ravn", drum(snare(kRate12, 5), 0.95, 12, 44)));
+  v.push_back(instrument("clap", drum(clap(kRate12, 9), 0.95, 12, 40)));
+  v.push_back(instrument("closed hat", drum(hat(kRate24, 0.022, 13), 0.9, 24, 24, 150)));
+  v.push_back(instrument("open hat", drum(hat(kRate24, 0.09, 14), 0.85, 24, 22, 110)));
+  v.push_back(instrument("ride", drum(hat(kRate12, 0.16, 15), 0.8, 12, 18, 160)));
+  v.push_back(instrument("tom", drum(tom(kRate12, 110), 0.95, 12, 44)));
+  v.push_back(panned(instrument("riser", drum(noiseSweep(kRate0, 1.5, 16), 0.9, 0, 30)), panDrift(12, 24)));
+
+  Wave sub = sineCycle(P);
+  const Wave sub3 = triangleCycle(P);
+  for (int i = 0; i < P; ++i) sub[i] = 0.9 * sub[i] + 0.15 * sub3[(2 * i) % P];
+  v.push_back(instrument("sub bass", pitched(repeat(sub, 2), 0.95, LoopMode::Forward, P, 50), adsr(1, 8, 56), 1600));
+  v.push_back(instrument("pluck bass", pitched(filteredSaw(P, 48, kRate12, 3200, 420, 0.55, 24), 0.9,
+                                                LoopMode::Forward, P, 40),
+                         adsr(0, 20, 34), 1800));
+
+  Instrument glass = instrument("glass pad",
+                                pitched(lowpassLoop(detunedSaws(P, 128, {-1, 0, 1}, 20), 3000, kRate12), 0.9,
+                                        LoopMode::Forward, P * 128, 20),
+                                adsr(20, 30, 50), 300);
+  v.push_back(panned(glass, panDrift(48, 12)));
+  v.push_back(vib(instrument("strings",
+                             pitched(lowpassLoop(detunedSaws(P, 128, {-2, 0, 2}, 24), 2200, kRate12), 0.9,
+                                     LoopMode::PingPong, P * 128, 22),
+                             adsr(36, 20, 54), 260),
+                  0, 60, 5, 10));
+  v.push_back(panned(instrument("pluck arp", pitched(pluck(P, 90, 0.85, 17), 0.9, LoopMode::Forward, P, 30),
+                                adsr(0, 24, 10), 900),
+                     panDrift(16, 20)));
+  v.push_back(vib(instrument("saw lead",
+                             pitched(lowpassLoop(detunedSaws(P, 32, {0, 1}, 24), 4200, kRate12), 0.9,
+                                     LoopMode::Forward, P * 32, 30),
+                             adsr(2, 16, 48), 700),
+                  0, 40, 8, 16));
+  v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26),
+                         adsr(0, 60, 8), 400));
+  v.push_back(instrument("e-piano", pitched(fm(P, 64, 1.0, 1.8, 0.3, 1), 0.9, LoopMode::Forward, P, 28),
+                         adsr(0, 30, 20), 1200));
+  Wave chip(P);
+  for (int i = 0; i < P; ++i) chip[i] = i < P / 2 ? 0.8 : -0.8;
+  v.push_back(instrument("chip square", pitched(repeat(chip, 2), 0.7, LoopMode::Forward, P, 22), adsr(0, 12, 40),
+                         1000));
+  v.push_back(vib(instrument("organ", pitched(repeat(organCycle(P), 2), 0.9, LoopMode::Forward, P, 24),
+                             adsr(2, 10, 56), 600),
+                  0, 0, 3, 36));
+  v.push_back(panned(instrument("air pad",
+                                pitched(lowpassLoop(detunedSaws(P, 128, {-1, 1}, 10), 800, kRate12), 0.9,
+                                        LoopMode::PingPong, P * 128, 26),
+                                adsr(48, 40, 56), 200),
+                     panDrift(80, 18)));
+  Wave whistle = sineCycle(P);
+  const Wave third = sineCycle(P);
+  for (int i = 0; i < P; ++i) whistle[i] += 0.2 * third[(3 * i) % P];
+  v.push_back(vib(instrument("glass whistle", pitched(repeat(whistle, 2), 0.9, LoopMode::Forward, P, 30),
+                             adsr(6, 20, 52), 800),
+                  0, 30, 10, 14));
+  v.push_back(instrument("crash", drum(hat(kRate12, 0.25, 19), 0.8, 12, 24)));
+  Wave rim = snare(kRate24, 23);
+  rim.resize(rim.size() / 4);
+  v.push_back(instrument("rim", drum(rim, 0.9, 24, 26, 90)));
+  v.push_back(instrument("zap", drum(tom(kRate12, 880), 0.8, 12, 22)));
+  v.push_back(instrument("808 drop", pitched(repeat(sineCycle(P), 2), 0.95, LoopMode::Forward, P, 48),
+                         swell(0, 90), 0));
+  v.push_back(instrument("brass stab", pitched(filteredSaw(P, 40, kRate12, 5200, 1600, 0.3, 24), 0.9,
+                                                LoopMode::Forward, P, 24),
+                         adsr(1, 10, 36), 2400));
+  v.push_back(vib(instrument("pulse lead", pitched(repeat(squareCycle(P, 0.3, 20), 2), 0.85, LoopMode::Forward, P, 24),
+                             adsr(2, 16, 46), 700),
+                  0, 40, 6, 16));
+  v.push_back(instrument("marimba", pitched(fm(P, 48, 4.0, 1.6, 0.0, 1), 0.9, LoopMode::Forward, P, 30),
+                         swell(0, 28), 0));
+  v.push_back(panned(instrument("kalimba", pitched(pluck(P, 60, 0.6, 29), 0.9, LoopMode::Forward, P, 26),
+                                swell(0, 40), 0),
+                     panDrift(10, 26)));
+  // The mix: 28 channels leave little headroom, so every sample sits a
+  // little lower than its own level suggests.
+  for (Instrument& ins : v) {
+    for (Sample& s : ins.samples) s.volume = static_cast<uint8_t>((s.volume * 7 + 5) / 10);
+  }
+  return v;
+}
+
+const DrumKit kKit = {
+    {'k', {kKick, 49, -1}},   {'K', {kKick, 49, 44}},    {'s', {kSnare, 49, -1}}, {'S', {kSnare, 49, 24}},
+    {'c', {kClap, 49, -1}},   {'h', {kHat, 49, -1}},     {'g', {kHat, 49, 14}},   {'o', {kOpenHat, 49, -1}},
+    {'r', {kRide, 49, -1}},   {'t', {kTom, 49, -1}},     {'T', {kTom, 44, -1}},   {'u', {kTom, 54, -1}},
+    {'m', {kRim, 49, -1}},    {'z', {kZap, 49, -1}},     {'x', {kCrash, 49, -1}},
+};
+
+using Phrase = std::array<const char*, 8>;  // one string per bar
+
+// What plays in one pattern (two bars).
+struct Layers {
+  std::array<std::string, 2> chords;
+  std::array<const char*, 2> lead = {nullptr, nullptr};
+  std::array<const char*, 2> harmony = {nullptr, nullptr};
+  std::array<const char*, 2> bell = {nullptr, nullptr};
+  int leadIns = kLead;
+  const char* kick = nullptr;
+  const char* snare = nullptr;
+  const char* clap = nullptr;
+  const char* hats = nullptr;
+  const char* open = nullptr;
+  const char* perc = nullptr;
+  const char* sub = nullptr;    // bass rhythm in 8ths
+  const char* pluck = nullptr;  // bass rhythm in 16ths
+  bool pad = false;
+  int padIns = kGlassPad;
+  bool strings = false;
+  const char* arp = nullptr;    // chord figure in 16ths
+  int arpIns = kPluckArp;
+  const char* stabs = nullptr;  // chord figure in 8ths, cut short
+  const char* chimes = nullptr; // chord figure in 16ths, octave 6
+  bool chip = false;            // chip arpeggio on every beat
+};
+
+void place(PatternBuilder& p, const Layers& l) {
+  for (int bar = 0; bar < 2; ++bar) {
+    const int r0 = bar * 32;
+    const std::string& chord = l.chords[bar];
+    if (l.lead[bar]) p.notes(cLead, r0, 4, l.lead[bar], l.leadIns);
+    if (l.harmony[bar]) p.notes(cHarm, r0, 4, l.harmony[bar], kPulseLead);
+    if (l.bell[bar]) p.notes(cBell, r0, 4, l.bell[bar], kBell);
+    if (l.kick) p.drums(cKick, r0, 2, l.kick, kKit);
+    if (l.snare) p.drums(cSnare, r0, 2, l.snare, kKit);
+    if (l.clap) p.drums(cClap, r0, 2, l.clap, kKit);
+    if (l.hats) p.drums(cHat, r0, 2, l.hats, kKit);
+    if (l.open) p.drums(cOpen, r0, 2, l.open, kKit);
+    if (l.perc) p.drums(cPerc, r0, 2, l.perc, kKit);
+    if (l.sub) bassRhythm(p, cSub, r0, 4, l.sub, chord, 2, kSub);
+    if (l.pluck) bassRhythm(p, cBass, r0, 2, l.pluck, chord, 3, kPluckBass);
+    const std::vector<int> tones = chordNotes(chord, 4);
+    if (l.pad) {
+      for (int v = 0; v < 4; ++v) {
+        const int n = tones[v % tones.size()] + (v >= static_cast<int>(tones.size()) ? 12 : 0);
+        p.note(cPad0 + v, r0, n, l.padIns);
+        p.fx(cPad0 + v, r0, kSetPan, static_cast<uint8_t>(48 + v * 52));
+      }
+    }
+    if (l.strings) {
+      for (int v = 0; v < 3; ++v) {
+        p.note(cStr0 + v, r0, tones[v] + 12, kStrings);
+        p.fx(cStr0 + v, r0, kSetPan, static_cast<uint8_t>(64 + v * 64));
+      }
+    }
+    if (l.arp) chordFigure(p, cArp, r0, 2, l.arp, chord, 5, l.arpIns);
+    if (l.stabs) {
+      chordFigure(p, cStab0, r0, 4, l.stabs, chord, 4, kEPiano);
+      chordFigure(p, cStab1, r0, 4, l.stabs, chord, 4, kEPiano);
+    }
+    if (l.chimes) chordFigure(p, cChime, r0, 2, l.chimes, chord, 6, kKalimba);
+    if (l.chip) {
+      const std::vector<int> t = chordNotes(chord, 5);
+      const uint8_t param = static_cast<uint8_t>(((t[1] - t[0]) << 4) | (t[2] - t[0]));
+      for (int r = 0; r < 32; ++r) {
+        if (r % 8 == 0) p.note(cChip, r0 + r, t[0], kChip);
+        p.fx(cChip, r0 + r, kArpeggio, param);
+      }
+    }
+  }
+  // Stab voice 2 plays the chord's next tone a step later than voice 1.
+  for (int r = 0; r < 64; ++r) {
+    Cell& a = p.at(r, cStab0);
+    Cell& b = p.at(r, cStab1);
+    if (b.note && b.note != kKeyOff) {
+      b.note = static_cast<uint8_t>(b.note + 7);
+      a.effect = kExtended;
+      a.param = kNoteCut | 3;
+      b.effect = kExtended;
+      b.param = kNoteCut | 3;
+    }
+  }
+  // Echoes: three sixteenths late, softer, on the other side.
+  p.echo(cArp, cArpEcho, 6, 0.5, 30);
+  p.echo(cLead, cLeadEcho, 6, 0.4, 30);
+  p.echo(cBell, cBellEcho, 6, 0.5, 26);
+  for (int r = 0; r < 64; ++r) {
+    if (p.at(r, cArpEcho).note) p.fx(cArpEcho, r, kSetPan, 200);
+    if (p.at(r, cLeadEcho).note) p.fx(cLeadEcho, r, kSetPan, 60);
+    if (p.at(r, cBellEcho).note) p.fx(cBellEcho, r, kSetPan, 196);
+    if (p.at(r, cHarm).note && !p.at(r, cHarm).effect) p.fx(cHarm, r, kSetPan, 168);
+  }
+}
+
+// Lead long notes get a delayed vibrato: the rows after a note that starts a
+// hold of at least `minimum` rows.
+void vibratoOnHolds(PatternBuilder& p, int channel, int minimum, uint8_t param) {
+  int last = -1;
+  for (int r = 0; r <= 64; ++r) {
+    const bool starts = r == 64 || p.at(r, channel).note != 0;
+    if (!starts) continue;
+    if (last >= 0 && r - last >= minimum) {
+      p.fx(channel, last + 6, kVibrato, param);
+      for (int k = last + 7; k < r; ++k) p.fx(channel, k, kVibrato, 0);
+    }
+    last = r;
+  }
+}
+
+}  // namespace
+
+Module glasswork() {
+  Module m;
+  m.name = "Glasswork";
+  m.channels = kChannels;
+  m.linear = true;
+  m.speed = 3;
+  m.bpm = 125;
+  m.instruments = makeInstruments();
+
+  const std::array<std::string, 8> verseChords = {"Dm9", "A#maj7", "F", "C", "Dm9", "A#maj7", "Gm7", "A7"};
+  const std::array<std::string, 8> chorusChords = {"A#maj7", "C", "Dm7", "F", "A#maj7", "C", "Am7", "A7"};
+  const std::array<std::string, 8> breakChords = {"Gm7", "Gm7", "Dm7", "Dm7", "Gm7", "Gm7", "A#maj7", "A7"};
+
+  const Phrase leadA = {"D-6 . . C-6 A-5 . . .", "A-5 . G-5 . F-5 . D-5 .", "C-5 . F-5 . A-5 . C-6 .",
+                        "G-5 . . . E-5 . . .", "D-6 . . C-6 A-5 . E-6 .", "F-6 . E-6 . D-6 . A-5 .",
+                        "A#5 . A-5 . G-5 . F-5 .", "E-5 . . . C#5 . . ."};
+  const Phrase leadA2 = {"D-6 . . C-6 D-6 . F-6 .", "E-6 . D-6 . C-6 . A-5 .", "C-6 . . A-5 C-6 . F-6 .",
+                         "E-6 . . . G-5 . . .", "A-5 . D-6 . . . E-6 F-6", "G-6 . F-6 . E-6 . D-6 .",
+                         "D-6 . C-6 . A#5 . A-5 .", "A-5 . . . ^ . . ."};
+  const Phrase leadB = {"F-6 . . . D-6 . . F-6", "G-6 . . . E-6 . C-6 .", "D-6 . . . . . A-5 .",
+                        "C-6 . . . A-5 . . .", "F-6 . . . D-6 . . F-6", "G-6 . . . A-6 . G-6 .",
+                        "E-6 . . . . . C-6 .", "C#6 . . . E-6 . . ."};
+  const Phrase harmB = {"D-6 . . . A#5 . . D-6", "E-6 . . . C-6 . G-5 .", "A-5 . . . . . F-5 .",
+                        "A-5 . . . F-5 . . .", "D-6 . . . A#5 . . D-6", "E-6 . . . F-6 . E-6 .",
+                        "C-6 . . . . . A-5 .", "A-5 . . . C#6 . . ."};
+  const Phrase bellB = {". . . . A-6 . . .", ". . . . G-6 . . .", ". . . . F-6 . . .", ". . . . C-7 . . .",
+                        ". . . . A-6 . . .", ". . . . G-6 . E-6 .", ". . . . C-7 . . .", ". . . . E-6 . . ."};
+  const Phrase breakLead = {"G-5 . . . . . . .", "A#5 . . . D-6 . . .", "A-5 . . . . . . .",
+                            "F-5 . . . A-5 . . .", "G-5 . . . . . A#5 .", "D-6 . . . C-6 . A#5 .",
+                            "A-5 . . . . . . .", "C#6 . . . E-6 . . ."};
+
+  const char* fourFloor = "k...k...k...k...";
+  const char* fourFloorPush = "k...k...k...k.k.";
+  const char* claps = "....c.......c...";
+  const char* snareGhost = "......S.....S..S";
+  const char* hats16 = "hghghghghghghghh";
+  const char* hats8 = "h.h.h.h.h.h.h.h.";
+  const char* offOpen = "..o...o...o...o.";
+  const char* rides = "r.r.r.r.r.r.r.r.";
+  const char* perc1 = "...m.....m..m...";
+  const char* subRoot = "R.......";
+  const char* subPush = "R...R..O";
+  const char* pluckLine = "R.RO.R.OR.R.O.RO";
+  const char* pluckLine2 = "R..R..O.R.RO.tRO";
+  const char* arp1 = "1352135213521352";
+  const char* arp2 = "1357531513575315";
+  const char* stabs = ".1...1.1";
+  const char* chimesIntro = "5...3.....4...2.";
+
+  std::vector<int> order;
+  const auto emit = [&](PatternBuilder& p) { order.push_back(addPattern(m, p)); };
+  const auto layers = [](const std::array<std::string, 8>& chords, int pattern) {
+    Layers l;
+    l.chords = {chords[pattern * 2], chords[pattern * 2 + 1]};
+    return l;
+  };
+
+  // ---- Intro: pads swell in, chimes, the arp enters with a pan sweep, then a
+  // snare roll and a riser into the verse.
+  for (int i = 0; i < 4; ++i) {
+    Layers l = layers(verseChords, i);
+    l.pad = true;
+    l.padIns = kAirPad;
+    l.chimes = chimesIntro;
+    if (i >= 2) l.arp = arp1;
+    if (i >= 1) l.hats = i >= 2 ? hats8 : nullptr;
+    if (i == 3) l.sub = subRoot;
+    PatternBuilder p(kChannels);
+    place(p, l);
+    if (i == 0) {
+      // Tempo and speed are set at the top, so the song comes round cleanly
+      // after the slowed-down outro.
+      p.fx(cBoom, 0, kSpeed, 3);
+      p.fx(cChime, 0, kSpeed, 125);
+      for (int v = 0; v < 4; ++v) {
+        p.volume(cPad0 + v, 0, volumeColumn(0));
+        for (int r = 2; r <= 20; r += 2) p.fx(cPad0 + v, r, kVolSlide, 0x10);
+      }
+    }
+    if (i == 2) {
+      for (int r = 1; r < 64; ++r) {
+        if (!p.at(r, cArp).note) p.fx(cArp, r, kPanSlide, r < 32 ? 0x02 : 0x20);
+      }
+    }
+    if (i == 3) {
+      // Snare roll: retriggers getting faster, with a volume ramp.
+      for (int r = 32; r < 64; r += 4) {
+        p.note(cSnare, r, 49, kSnare, 12 + (r - 32));
+        p.fx(cSnare, r, kExtended, kRetrigger | (r < 48 ? 2 : 1));
+      }
+      p.note(cFx, 0, 49, kRiser);
+      p.note(cBoom, 62, 61, kZap);
+      p.fx(cBoom, 62, kPortaDown, 0x20);
+    }
+    emit(p);
+  }
+
+  // ---- Verse: four-on-the-floor, basses, pads, arp, lead and its echo.
+  const auto verse = [&](const Phrase& lead, bool second) {
+    for (int i = 0; i < 8; ++i) {
+      const int bar = (i * 2) % 8;
+      Layers l = layers(verseChords, i % 4);
+      l.lead = {lead[bar], lead[bar + 1]};
+      l.kick = (i % 4 == 3) ? fourFloorPush : fourFloor;
+      l.clap = claps;
+      l.snare = second ? snareGhost : nullptr;
+      l.hats = second ? hats16 : hats8;
+      l.open = offOpen;
+      l.perc = second ? perc1 : nullptr;
+      l.sub = second ? subPush : subRoot;
+      l.pluck = i >= 4 || second ? pluckLine : nullptr;
+      l.pad = true;
+      l.arp = (i % 2) ? arp2 : arp1;
+      if (i == 7) l.lead = {lead[bar], lead[bar + 1]};
+      PatternBuilder p(kChannels);
+      place(p, l);
+      if (i == 0) {
+        p.note(cFx, 0, 49, kCrash);
+        p.note(cBoom, 0, 37, kBoom);
+        p.fx(cBoom, 2, kPortaDown, 0x04);
+      }
+      if (second && i % 2 == 1) {
+        // Restart the pad halfway into its loop for a different shimmer.
+        for (int v = 0; v < 4; ++v) p.fx(cPad0 + v, 0, kOffset, static_cast<uint8_t>(0x20 + v * 0x18));
+      }
+      // Hat flams: delay a few hats by a tick.
+      for (int r = 6; r < 64; r += 16) {
+        if (p.at(r, cHat).note) p.fx(cHat, r, kExtended, kNoteDelay | 1);
+      }
+      vibratoOnHolds(p, cLead, 12, 0x46);
+      if (i == 7) {
+        // Fill into the chorus: toms, a retriggered clap.
+        p.drums(cPerc, 48, 2, "t.T.u.T.", kKit);
+        p.note(cClap, 56, 49, kClap, 40);
+        p.fx(cClap, 56, kExtended, kRetrigger | 2);
+        p.note(cFx, 32, 49, kRiser, 30);
+      }
+      emit(p);
+    }
+  };
+
+  // ---- Chorus: strings, lead with harmony, the bell counter-line, stabs.
+  const auto chorus = [&](bool last) {
+    for (int i = 0; i < 8; ++i) {
+      const int bar = (i * 2) % 8;
+      Layers l = layers(chorusChords, i % 4);
+      l.lead = {leadB[bar], leadB[bar + 1]};
+      l.harmony = {harmB[bar], harmB[bar + 1]};
+      l.bell = {bellB[bar], bellB[bar + 1]};
+      l.kick = fourFloor;
+      l.clap = claps;
+      l.snare = snareGhost;
+      l.hats = hats16;
+      l.open = last ? rides : offOpen;
+      l.perc = perc1;
+      l.sub = subPush;
+      l.pluck = pluckLine2;
+      l.pad = true;
+      l.strings = true;
+      l.arp = arp2;
+      l.stabs = stabs;
+      if (i >= 4 && !last) l.harmony = {nullptr, nullptr};
+      PatternBuilder p(kChannels);
+      place(p, l);
+      if (i == 0 || i == 4) p.note(cFx, 0, 49, kCrash);
+      if (i == 0) {
+        p.note(cBoom, 0, 37, kBoom);
+        p.fx(cBoom, 2, kPortaDown, 0x04);
+      }
+      // Lead slides into the long notes of bars 3 and 7.
+      if (i % 2 == 1) {
+        p.fx(cLead, 0, kTonePorta, 0x30);
+        p.fx(cLead, 1, kTonePorta, 0x00);
+        p.fx(cLead, 2, kTonePorta, 0x00);
+      }
+      vibratoOnHolds(p, cLead, 12, 0x36);
+      if (last && i == 7) {
+        p.drums(cPerc, 32, 2, "t.t.T.T.u.u.T.T.", kKit);
+        for (int r = 48; r < 64; r += 4) p.fx(cSnare, r, kExtended, kRetrigger | 1);
+        p.note(cSnare, 48, 49, kSnare, 30);
+      }
+      emit(p);
+    }
+  };
+
+  // ---- Break: the kick drops out; tremolo pads, chip arpeggios, marimba,
+  // the whistle with slides; a looped tom fill and a pattern break.
+  const auto breakdown = [&]() {
+    for (int i = 0; i < 4; ++i) {
+      Layers l = layers(breakChords, i);
+      l.lead = {breakLead[i * 2], breakLead[i * 2 + 1]};
+      l.leadIns = kWhistle;
+      l.pad = true;
+      l.padIns = kAirPad;
+      l.chip = true;
+      l.hats = i >= 1 ? hats8 : nullptr;
+      l.perc = perc1;
+      l.arp = i >= 2 ? "1.3.5.3.2.3.5.3." : nullptr;
+      l.arpIns = kMarimba;
+      l.sub = subRoot;
+      PatternBuilder p(kChannels);
+      place(p, l);
+      for (int v = 0; v < 4; ++v) {
+        p.fx(cPad0 + v, 1, kTremolo, 0x46);
+        for (int r = 2; r < 64; ++r) {
+          if (!p.at(r, cPad0 + v).note) p.fx(cPad0 + v, r, kTremolo, 0x00);
+        }
+      }
+      for (int r = 0; r < 64; ++r) {
+        if (p.at(r, cLead).note && r > 0) {
+          p.fx(cLead, r, kTonePorta, 0x18);
+          p.at(r, cLead).instrument = 0;
+        }
+      }
+      if (i == 0) p.note(cBoom, 0, 37, kBoom);
+      if (i == 3) {
+        // A one-bar tom fill played twice by a pattern loop, then a break
+        // that skips the last beat of the pattern.
+        p.fx(cPerc, 32, kExtended, kPatternLoop | 0);
+        p.drums(cPerc, 32, 2, "t.T.u.t.", kKit);
+        p.fx(cPerc, 47, kExtended, kPatternLoop | 1);
+        p.drums(cKick, 48, 2, "k.k.", kKit);
+        p.note(cFx, 48, 49, kRiser, 40);
+        p.fx(cKick, 55, kBreak, 0x00);
+      }
+      emit(p);
+    }
+  };
+
+  // ---- Outro: layers leave, the pads fade, the tempo sags, then back to 0.
+  const auto outro = [&]() {
+    for (int i = 0; i < 4; ++i) {
+      Layers l = layers(verseChords, i);
+      l.pad = true;
+      l.padIns = kAirPad;
+      l.chimes = chimesIntro;
+      if (i < 2) {
+        l.lead = {leadA2[i * 2], leadA2[i * 2 + 1]};
+        l.kick = fourFloor;
+        l.hats = hats8;
+        l.clap = claps;
+        l.sub = subRoot;
+      }
+      if (i < 3) l.arp = arp1;
+      PatternBuilder p(kChannels);
+      place(p, l);
+      if (i == 0) p.note(cFx, 0, 49, kCrash);
+      if (i >= 2) {
+        for (int v = 0; v < 4; ++v) {
+          for (int r = 1; r < 64; r += 3) {
+            if (!p.at(r, cPad0 + v).note) p.fx(cPad0 + v, r, kVolSlide, 0x01);
+          }
+        }
+      }
+      if (i == 3) {
+        p.fx(cBoom, 0, kSpeed, 4);
+        p.fx(cBoom, 32, kSpeed, 5);
+        p.fx(cChime, 48, kSpeed, 110);
+        p.fx(cBoom, 63, kJump, 0);
+      }
+      emit(p);
+    }
+  };
+
+  verse(leadA, false);
+  chorus(false);
+  breakdown();
+  verse(leadA2, true);
+  chorus(true);
+  outro();
+
+  for (int n : order) m.order.push_back(static_cast<uint8_t>(n));
+  return m;
+}
+
+}  // namespace xmc

@@ -1,0 +1,292 @@
+// "Harbour Lights" by Ilkka aka Lowwater: an upbeat four-channel chiptune.
+//
+// Amiga table, speed 6 at 125 BPM: 16 rows to the bar, four bars to the
+// pattern. Channels: 0 lead (pulse), 1 chord arpeggios, 2 bass, 3 drums.
+// Form: intro, verse, chorus, drum break, bridge, verse with a harmony arp,
+// chorus up, outro that hands back to the intro.
+#include <array>
+
+#include "tools/xmcomposer/songs/kit.h"
+#include "tools/xmcomposer/songs/songs.h"
+
+namespace xmc {
+namespace {
+
+enum Ins { kLead = 1, kArp, kBass, kKick, kSnare, kHat, kOpenHat, kTriLead, kTom, kBlip };
+
+constexpr int kLeadCh = 0, kArpCh = 1, kBassCh = 2, kDrumCh = 3;
+
+std::vector<Instrument> makeInstruments() {
+  std::vector<Instrument> v;
+  constexpr int P = 32;  // one chip cycle; rendered for relative note 0
+
+  Sample lead = makeSample(repeat([] {
+    Wave w(32);
+    for (int i = 0; i < 32; ++i) w[i] = i < 8 ? 1.0 : -1.0;  // 25% pulse, raw like the chips
+    return w;
+  }(), 4), false, 0.85, LoopMode::Forward, P);
+  tune(lead, 0, P, kRate0);
+  lead.volume = 40;
+  Instrument leadIns = instrument("pulse lead", lead, adsr(1, 12, 44), 600);
+  leadIns.vibratoType = 0; leadIns.vibratoSweep = 24; leadIns.vibratoDepth = 6; leadIns.vibratoRate = 20;
+  v.push_back(leadIns);
+
+  Sample arp = makeSample(repeat([] {
+    Wave w(32);
+    for (int i = 0; i < 32; ++i) w[i] = i < 16 ? 1.0 : -1.0;
+    return w;
+  }(), 4), false, 0.8, LoopMode::Forward, P);
+  tune(arp, 0, P, kRate0);
+  arp.volume = 26;
+  v.push_back(instrument("square arp", arp, adsr(0, 20, 36), 900));
+
+  Sample bass = makeSample(repeat([] {
+    Wave w(32);
+    for (int i = 0; i < 32; ++i) w[i] = i < 12 ? 1.0 : -1.0;
+    return w;
+  }(), 2), false, 0.9, LoopMode::Forward, P);
+  tune(bass, 0, P, kRate0);
+  bass.volume = 44;
+  v.push_back(instrument("pulse bass", bass, adsr(0, 10, 40), 1400));
+
+  Sample k = makeSample(kick(kRate12, 1.2), false, 0.97);
+  k.relativeNote = 12;
+  k.volume = 60;
+  v.push_back(instrument("kick", k));
+
+  Wave sn = chipNoise(kRate12, 0.22, 0.06, 2, 101);
+  const Wave body = snare(kRate12, 7);
+  for (size_t i = 0; i < sn.size() && i < body.size(); ++i) sn[i] = 0.5 * sn[i] + 0.7 * body[i];
+  Sample s = makeSample(sn, false, 0.95);
+  s.relativeNote = 12;
+  s.volume = 46;
+  v.push_back(instrument("noise snare", s));
+
+  Sample h = makeSample(chipNoise(kRate24, 0.05, 0.012, 1, 55), false, 0.7);
+  h.relativeNote = 24;
+  h.volume = 30;
+  v.push_back(instrument("hat", h));
+
+  Sample oh = makeSample(chipNoise(kRate24, 0.3, 0.08, 1, 56), false, 0.6);
+  oh.relativeNote = 24;
+  oh.volume = 26;
+  v.push_back(instrument("open hat", oh));
+
+  Sample tri = makeSample(repeat([] {
+    Wave w(32);
+    for (int i = 0; i < 32; ++i) w[i] = i < 16 ? -1.0 + i / 8.0 : 3.0 - i / 8.0;
+    return w;
+  }(), 2), false, 0.95, LoopMode::Forward, P);
+  tune(tri, 0, P, kRate0);
+  tri.volume = 50;
+  Instrument triIns = instrument("triangle flute", tri, adsr(3, 16, 48), 500);
+  triIns.vibratoSweep = 40; triIns.vibratoDepth = 8; triIns.vibratoRate = 18;
+  v.push_back(triIns);
+
+  Sample t = makeSample(tom(kRate12, 120), false, 0.95);
+  t.relativeNote = 12;
+  t.volume = 48;
+  v.push_back(instrument("tom", t));
+
+  Sample blip = makeSample(repeat(sineCycle(P), 2), false, 0.9, LoopMode::Forward, P);
+  tune(blip, 0, P, kRate0);
+  blip.volume = 34;
+  v.push_back(instrument("echo blip", blip, swell(0, 18), 0));
+  return v;
+}
+
+const DrumKit kKit = {
+    {'k', {kKick, 49, -1}}, {'s', {kSnare, 49, -1}}, {'h', {kHat, 49, -1}}, {'g', {kHat, 49, 18}},
+    {'o', {kOpenHat, 49, -1}}, {'t', {kTom, 49, -1}}, {'T', {kTom, 44, -1}}, {'S', {kSnare, 49, 30}},
+};
+
+using Bars = std::array<const char*, 4>;
+
+// Chord arpeggio parameter: semitones of the third and the fifth (or sixth).
+uint8_t arpParam(std::string_view chord) {
+  const std::vector<int> n = chordNotes(chord, 4);
+  return static_cast<uint8_t>(((n[1] - n[0]) << 4) | (n[2] - n[0]));
+}
+
+struct Section {
+  Bars chords;
+  Bars lead = {nullptr, nullptr, nullptr, nullptr};
+  int leadIns = kLead;
+  int leadTranspose = 0;
+  const char* drums = nullptr;      // one bar, repeated; nullptr = none
+  const char* lastBarDrums = nullptr;
+  const char* bass = nullptr;       // one bar: R root, O octave, F fifth, '.' rest
+  bool arp = true;
+  int arpStride = 4;                // rows between arp retriggers
+  int arpVolume = -1;
+};
+
+void bassBar(PatternBuilder& p, int row, std::string_view rhythm, std::string_view chord) {
+  const int root = chordRoot(chord, 2);
+  for (size_t i = 0; i < rhythm.size(); ++i) {
+    int n = 0;
+    switch (rhythm[i]) {
+      case 'R': n = root; break;
+      case 'O': n = root + 12; break;
+      case 'F': n = root + 7; break;
+      case 'm': n = root + 10; break;
+      default: break;
+    }
+    if (n) p.note(kBassCh, row + static_cast<int>(i), n, kBass);
+  }
+}
+
+int build(Module& m, const Section& s) {
+  PatternBuilder p(4);
+  for (int bar = 0; bar < 4; ++bar) {
+    const int r0 = bar * 16;
+    const std::string_view chord = s.chords[bar];
+    if (s.lead[bar]) p.notes(kLeadCh, r0, 2, s.lead[bar], s.leadIns, -1, s.leadTranspose);
+    if (s.arp) {
+      const int root = chordRoot(chord, 4);
+      for (int r = 0; r < 16; ++r) {
+        if (r % s.arpStride == 0) p.note(kArpCh, r0 + r, root, kArp, s.arpVolume);
+        p.fx(kArpCh, r0 + r, kArpeggio, arpParam(chord));
+      }
+    }
+    if (s.bass) bassBar(p, r0, s.bass, chord);
+    const char* drums = (bar == 3 && s.lastBarDrums) ? s.lastBarDrums : s.drums;
+    if (drums) p.drums(kDrumCh, r0, 1, drums, kKit);
+  }
+  return addPattern(m, p);
+}
+
+}  // namespace
+
+Module harbourLights() {
+  Module m;
+  m.name = "Harbour Lights";
+  m.channels = 4;
+  m.linear = false;
+  m.speed = 6;
+  m.bpm = 125;
+  m.instruments = makeInstruments();
+  addCredits(m.instruments,
+             {"", "Harbour Lights", "composed by", "Ilkka aka Lowwater", "", "for the Quorvaline", "Charts issue 36",
+              "", "all sounds made by", "our own synthesiser", "", "greetings to everyone", "down at the quay"},
+             31);
+
+  const Bars verseChords = {"C", "G", "Am", "F"};
+  const Bars verseChords2 = {"C", "G", "F", "G"};
+  const Bars chorusChords = {"F", "G", "Em", "Am"};
+  const Bars chorusChords2 = {"F", "G", "C", "C"};
+  const Bars bridgeChords = {"Dm", "G", "C", "Am"};
+  const Bars bridgeChords2 = {"Dm", "G", "Em", "G"};
+
+  const Bars verseA = {"G-5 . . E-5 . G-5 A-5 G-5", "D-5 . . . B-4 . D-5 .", "E-5 . . C-5 . E-5 G-5 E-5",
+                       "F-5 . E-5 . D-5 . C-5 ."};
+  const Bars verseB = {"G-5 . . E-5 . G-5 C-6 B-5", "A-5 . G-5 . D-5 . . B-4", "C-5 . D-5 . E-5 . F-5 A-5",
+                       "G-5 . . . ^ . D-5 F-5"};
+  const Bars chorusA = {"A-5 . A-5 . G-5 A-5 . C-6", "B-5 . G-5 . D-5 . G-5 .", "B-5 . B-5 . A-5 B-5 . E-6",
+                        "C-6 . . . B-5 . A-5 ."};
+  const Bars chorusB = {"A-5 . . F-5 . A-5 C-6 A-5", "B-5 . . G-5 . B-5 D-6 B-5", "C-6 . . . G-5 . E-5 .",
+                        "C-6 . . . ^ . . ."};
+  const Bars bridgeA = {"F-5 . . . A-5 . D-6 .", "B-5 . . . G-5 . . .", "E-5 . G-5 . C-6 . E-6 .",
+                        "C-6 . . . A-5 . . ."};
+  const Bars bridgeB = {"D-6 . C-6 . A-5 . F-5 .", "G-5 . . . B-5 . D-6 .", "E-6 . D-6 . B-5 . G-5 .",
+                        "D-6 . . . ^ . . ."};
+
+  const char* beat = "k.h.s.h.k.khs.hh";
+  const char* beat2 = "k.hgs.hgk.khs.ho";
+  const char* fill = "k.h.s.h.sSsStTTT";
+  const char* hatsOnly = "h.g.h.g.h.g.h.gh";
+  const char* bassLine = "R.RO.RO.R.RO.RO.";
+  const char* bassPush = "R.OR.mOFR.OR.FOm";
+
+  // Intro: arpeggios alone, then hats and bass.
+  Section introA{verseChords};
+  introA.arpStride = 16;
+  introA.lead = {nullptr, nullptr, nullptr, "G-4 . A-4 . B-4 . D-5 ."};
+  introA.leadIns = kBlip;
+  const int pIntroA = build(m, introA);
+  Section introB{verseChords2};
+  introB.drums = hatsOnly;
+  introB.lastBarDrums = fill;
+  introB.bass = "R.......R.......";
+  introB.arpStride = 8;
+  const int pIntroB = build(m, introB);
+
+  Section v1{verseChords, verseA};
+  v1.drums = beat; v1.bass = bassLine;
+  const int pVerse1 = build(m, v1);
+  Section v2{verseChords2, verseB};
+  v2.drums = beat; v2.lastBarDrums = fill; v2.bass = bassLine;
+  const int pVerse2 = build(m, v2);
+
+  Section c1{chorusChords, chorusA};
+  c1.drums = beat2; c1.bass = bassPush; c1.arpStride = 2;
+  const int pChorus1 = build(m, c1);
+  Section c2{chorusChords2, chorusB};
+  c2.drums = beat2; c2.lastBarDrums = fill; c2.bass = bassPush; c2.arpStride = 2;
+  const int pChorus2 = build(m, c2);
+
+  // Break: drums and bass, the arpeggio drops out, the blip answers.
+  Section brk{bridgeChords};
+  brk.drums = beat; brk.bass = bassPush; brk.arp = false;
+  brk.lead = {"D-5 . F-5 . A-5 . . .", "G-5 . . . B-4 . . .", "C-5 . E-5 . G-5 . . .", "A-4 . C-5 . E-5 . . ."};
+  brk.leadIns = kBlip;
+  const int pBreak = build(m, brk);
+
+  Section b1{bridgeChords, bridgeA};
+  b1.leadIns = kTriLead; b1.drums = beat; b1.bass = bassLine; b1.arpStride = 8;
+  const int pBridge1 = build(m, b1);
+  Section b2{bridgeChords2, bridgeB};
+  b2.leadIns = kTriLead; b2.drums = beat2; b2.lastBarDrums = fill; b2.bass = bassLine; b2.arpStride = 8;
+  const int pBridge2 = build(m, b2);
+
+  // Verse again with the flute an octave down, busier arps.
+  Section v3{verseChords, verseA};
+  v3.leadIns = kTriLead; v3.drums = beat2; v3.bass = bassPush; v3.arpStride = 2;
+  const int pVerse3 = build(m, v3);
+  Section v4{verseChords2, verseB};
+  v4.leadIns = kTriLead; v4.drums = beat2; v4.lastBarDrums = fill; v4.bass = bassPush; v4.arpStride = 2;
+  const int pVerse4 = build(m, v4);
+
+  // Last chorus a tone up... kept in key: the lead climbs an octave over the
+  // same chords for the first half.
+  Section c3{chorusChords, chorusA};
+  c3.drums = beat2; c3.bass = bassPush; c3.arpStride = 1; c3.arpVolume = 40;
+  const int pChorus3 = build(m, c3);
+
+  // Outro: the chorus tail, then a held chord that turns back to the intro.
+  Section out{{"F", "G", "C", "C"}, {"A-5 . . F-5 . A-5 C-6 A-5", "B-5 . . G-5 . B-5 D-6 B-5",
+                                      "C-6 . . . . . . .", "^ . . . . . . ."}};
+  out.drums = beat; out.lastBarDrums = "k...............";
+  out.bass = "R.......R.......";
+  out.arpStride = 4;
+  const int pOutro = build(m, out);
+
+  // Portamento and vibrato touches on the lead.
+  Pattern& ch1 = m.patterns[pChorus1];
+  ch1.cells[(12 * 4) + kLeadCh].effect = kVibrato;  // held A-5 in bar 1
+  ch1.cells[(12 * 4) + kLeadCh].param = 0x44;
+  Pattern& b1p = m.patterns[pBridge1];
+  for (int r : {1, 2, 3, 17, 18, 19}) {
+    b1p.cells[r * 4 + kLeadCh].effect = kVibrato;
+    b1p.cells[r * 4 + kLeadCh].param = 0x53;
+  }
+  Pattern& b2p = m.patterns[pBridge2];
+  b2p.cells[60 * 4 + kLeadCh].effect = kPortaDown;  // the key off slides away
+  b2p.cells[60 * 4 + kLeadCh].param = 0x08;
+  Pattern& op = m.patterns[pOutro];
+  for (int r = 33; r < 64; ++r) {
+    op.cells[r * 4 + kArpCh].effect = kVolSlide;
+    op.cells[r * 4 + kArpCh].param = 0x01;
+  }
+
+  m.order = {static_cast<uint8_t>(pIntroA), static_cast<uint8_t>(pIntroB), static_cast<uint8_t>(pVerse1),
+             static_cast<uint8_t>(pVerse2), static_cast<uint8_t>(pChorus1), static_cast<uint8_t>(pChorus2),
+             static_cast<uint8_t>(pBreak), static_cast<uint8_t>(pBridge1), static_cast<uint8_t>(pBridge2),
+             static_cast<uint8_t>(pVerse3), static_cast<uint8_t>(pVerse4), static_cast<uint8_t>(pChorus1),
+             static_cast<uint8_t>(pChorus2), static_cast<uint8_t>(pChorus3), static_cast<uint8_t>(pChorus2),
+             static_cast<uint8_t>(pOutro)};
+  m.restart = 0;
+  return m;
+}
+
+}  // namespace xmc
