@@ -551,6 +551,15 @@ IndexedPicture paintSkin(int skin, const IndexedPicture& textFont, const Indexed
   drawLabel(c, textFont, "25-11-2009", 660, 583, 2, 9, grunge ? Colour{200, 150, 100} : Colour{150, 190, 240},
             style.labelShadow);
 
+  // Light falls from above the screen's centre: a soft vignette, warm on
+  // the steel, cold on the carbon.
+  for (int y = 0; y < kSkinHeight; ++y)
+    for (int x = 0; x < kSkinWidth; ++x) {
+      double dx = (x - 400.0) / 400.0, dy = (y - 220.0) / 420.0;
+      double k = 1.0 - 0.28 * std::min(1.0, dx * dx + dy * dy);
+      Colour& p = c.at(x, y);
+      p = grunge ? Colour{p.r * k * 1.05, p.g * k, p.b * k * 0.9} : Colour{p.r * k * 0.97, p.g * k, p.b * k * 1.04};
+    }
   keepBlack(c, layout);
 
   // Nothing outside the black areas may be as dark as them.
