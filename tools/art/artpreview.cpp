@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     for (int y = 20 * 12 * s; y < c.h; ++y)
       for (int x = 0; x < c.w; ++x) c.put(x, y, ((x * 7 + y * 13) % 23 < 11) ? 0x5a4a3a : 0x6b5a45);
     const char* codes = "123456789ABCDEFGHIJKLMNOPQRSTU";
-    std::string sample = "The Quorvaline Charts #36: Groups, Demos & Music! 0123456789 (\xe9t\xe9, na\xefve, M\x81nchen) \xe0\xdf\xe3";
+    std::string sample = "The Quorvaline Charts #36: Groups, Demos & Music! 0123456789 (\x82t\x82, na\x8bve, M\x81nchen) \xe0\xe1\xe3";
     int row = 0;
     for (int face = 1; face <= 2; ++face)
       for (int k = 0; k < 6; ++k, ++row) drawText(c, text, sample, 9 * s, row * 12 * s, face, codes[k * 5] - (codes[k * 5] >= 'A' ? 'A' - 10 : '0'), s, true);
