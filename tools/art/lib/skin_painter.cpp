@@ -172,8 +172,8 @@ void rivet(Canvas& c, int cx, int cy, double radius, Colour metal) {
       double nz = std::sqrt(std::max(0.0, 1 - (d * d) / (radius * radius)));
       double light = clamp01(0.25 + 0.75 * ((-dx - dy) / (radius * 1.41) * 0.7 + nz * 0.5));
       Colour col = metal * (0.45 + 0.8 * light);
-      double spec = std::pow(clamp01(1 - std::hypot(dx + radius * 0.35, dy + radius * 0.35) / (radius * 0.6)), 2);
-      col = mix(col, {255, 250, 240}, spec * 0.8);
+      double glint = std::pow(clamp01(1 - std::hypot(dx + radius * 0.35, dy + radius * 0.35) / (radius * 0.6)), 2);
+      col = mix(col, {255, 250, 240}, glint * 0.8);
       c.blend(x, y, col, clamp01(radius + 0.5 - d));
     }
 }
@@ -334,9 +334,9 @@ void paintCarbonWeave(Canvas& c) {
       // The two directions catch the light in opposite places across the sheet.
       const double sweep = 0.5 + 0.5 * std::sin(x / 230.0 - y / 380.0 + (horizontal ? 0.0 : 2.6));
       const double diffuse = crown * dive * fibres * (0.3 + 0.7 * sweep);
-      const double spec = std::pow(crown, 6) * dive * sweep * sweep;
+      const double glint = std::pow(crown, 6) * dive * sweep * sweep;
       Colour col = mix({9, 10, 13}, {70, 76, 90}, clamp01(diffuse));
-      col = mix(col, {170, 185, 210}, clamp01(spec * 0.45));
+      col = mix(col, {170, 185, 210}, clamp01(glint * 0.45));
       c.at(x, y) = col;
     }
 }
