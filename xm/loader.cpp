@@ -317,6 +317,7 @@ std::unique_ptr<XmSong> loadSong(const ModuleFileOps& ops) {
   song->restartPosition = static_cast<int16_t>(restartPosition);
   song->channelCount = static_cast<int16_t>(channelCount);
   song->instrumentCount = static_cast<int16_t>(instrumentCount);
+  song->filePatternCount = filePatternCount;
 
   in.seek(kHeaderSizeOffset + headerSize);
   int32_t largest = 0;

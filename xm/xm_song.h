@@ -149,6 +149,7 @@ struct XmSong {
   int16_t channelCount = 0;
   int32_t usedPatternCount = 0;
   int32_t patternSlots = 0;
+  int32_t filePatternCount = 0;  // patterns stored in the file
   int16_t instrumentCount = 0;
   uint16_t flags = 0;
   int16_t defaultSpeed = 0;

@@ -104,7 +104,7 @@ int run(int argc, char** argv) {
   std::printf("module:       %s\n", source.c_str());
   std::printf("name:         %s\n", xm::moduleName(bytes.data(), static_cast<int64_t>(bytes.size())).c_str());
   std::printf("channels:     %d\n", song.channelCount);
-  std::printf("patterns:     %d\n", song.patternSlots);
+  std::printf("patterns:     %d (%d slots)\n", song.filePatternCount, song.patternSlots);
   std::printf("instruments:  %d\n", song.instrumentCount);
   std::printf("table:        %s\n", song.linearTable() ? "linear" : "amiga");
   std::printf("speed/BPM:    %d/%d\n", song.defaultSpeed, song.defaultBpm);
