@@ -92,7 +92,7 @@ struct Parser {
         (jumped && song.waveTable.size() == static_cast<size_t>(start) + 1))
       return fail("wave " + w[1] + " has no steps");
     if (!jumped) {
-      // hold the last step: jump to itself
+      // hold the last step: jump back to it every frame
       song.waveTable.push_back({0xFF, static_cast<uint8_t>(song.waveTable.size() - 1)});
     }
     if (song.waveTable.size() > 256) return fail("wave table longer than 256 steps");
