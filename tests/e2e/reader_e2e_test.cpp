@@ -1,0 +1,258 @@
+// The real program on a virtual X server: the window title, leaving the intro
+// with Escape, the reader's text area against magtool shot, a menu click, the
+// skin key, Escape's exit status, and the exit status without a display.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/imageio/png.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The text area compared with the reference frames.
+constexpr int kAreaLeft = 20, kAreaRight = 767, kAreaTop = 193, kAreaBottom = 569;
+
+// A child process started with extra environment variables.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::string& log) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string v = *e;
+      bool replaced = false;
+      for (const std::string& x : extraEnv) replaced |= v.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
+      if (!replaced) env.push_back(v);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> args, envp;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Child() { kill(); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // The exit status once the child has ended within `timeout`, -1000 if it
+  // did not (it is then still running), -2000 if it was killed by a signal.
+  int waitExit(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (pid_ > 0) {
+      int status = 0;
+      const pid_t r = waitpid(pid_, &status, WNOHANG);
+      if (r == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return -1000;
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1000;
+  }
+  void kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    if (waitExit(3000ms) == -1000) {
+      ::kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+bool onPath(const std::string& tool) {
+  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string capture(const std::string& command) {
+  std::string out;
+  if (FILE* f = popen(command.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, f) != nullptr) out += buf;
+    pclose(f);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+class ProgramUnderXvfb : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    for (const char* tool : {"xdotool", "import"}) ASSERT_TRUE(onPath(tool)) << tool << " is missing";
+    dir_ = fs::temp_directory_path() / ("qv_e2e_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    // A random display number that no server holds.
+    std::mt19937 rng(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 20 && !xvfb_; ++attempt) {
+      const int n = 200 + static_cast<int>(rng() % 700);
+      if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+      display_ = ":" + std::to_string(n);
+      xvfb_ = std::make_unique<Child>(
+          std::vector<std::string>{"Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+          std::vector<std::string>{}, (dir_ / "xvfb.log").string());
+      if (!waitFor([&] { return std::system(("DISPLAY=" + display_ + " xdotool getmouselocation >/dev/null 2>&1").c_str()) == 0; },
+                   10s)) {
+        xvfb_.reset();
+      }
+    }
+    ASSERT_TRUE(xvfb_) << "no Xvfb server came up";
+  }
+
+  void TearDown() override {
+    program_.reset();
+    xvfb_.reset();  // always stops the server
+    if (!HasFailure() && !dir_.empty()) fs::remove_all(dir_);
+  }
+
+  template <typename F>
+  static bool waitFor(F ready, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (ready()) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
+  void startProgram() {
+    program_ = std::make_unique<Child>(
+        std::vector<std::string>{QV_PROGRAM},
+        std::vector<std::string>{"DISPLAY=" + display_, "SDL_AUDIODRIVER=disk",
+                                 "SDL_DISKAUDIOFILE=" + (dir_ / "audio.raw").string()},
+        (dir_ / "program.log").string());
+    ASSERT_TRUE(program_->started());
+  }
+
+  int x(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()); }
+  std::string xOut(const std::string& args) { return capture("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null"); }
+
+  // A key held for a moment, and a left click held across several frames.
+  void key(const std::string& name) {
+    x("keydown " + name);
+    std::this_thread::sleep_for(150ms);
+    x("keyup " + name);
+  }
+  void click(int px, int py) {
+    x("mousemove " + std::to_string(px) + " " + std::to_string(py));
+    std::this_thread::sleep_for(150ms);
+    x("mousedown 1");
+    std::this_thread::sleep_for(300ms);
+    x("mouseup 1");
+    std::this_thread::sleep_for(150ms);
+    x("mousemove 5 5");  // the pointer leaves the text area
+  }
+
+  imageio::Image screenshot(const std::string& name) {
+    const fs::path file = dir_ / name;
+    EXPECT_EQ(std::system(("import -display " + display_ + " -window root " + file.string()).c_str()), 0);
+    imageio::Image image;
+    EXPECT_TRUE(imageio::readPng(file.string(), image)) << file;
+    return image;
+  }
+
+  imageio::Image reference(const std::string& name, const std::string& options) {
+    const fs::path file = dir_ / name;
+    EXPECT_EQ(std::system((std::string(QV_MAGTOOL) + " shot " + file.string() + " " + options).c_str()), 0);
+    imageio::Image image;
+    EXPECT_TRUE(imageio::readPng(file.string(), image)) << file;
+    return image;
+  }
+
+  // Pixels of the text area that differ; the pictures stay in the test's
+  // directory for inspection when they do.
+  static int textAreaDifferences(const imageio::Image& shot, const imageio::Image& ref) {
+    if (shot.width != 800 || shot.height != 600 || ref.width != 800 || ref.height != 600) return -1;
+    int differences = 0;
+    for (int y = kAreaTop; y <= kAreaBottom; ++y) {
+      for (int px = kAreaLeft; px <= kAreaRight; ++px) {
+        const std::size_t i = static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(px);
+        differences += (shot.pixels[i] & 0xFFFFFF) != (ref.pixels[i] & 0xFFFFFF);
+      }
+    }
+    return differences;
+  }
+
+  // The frame keeps changing while stripes or a page transition run: take
+  // screenshots until the text area matches the reference or time runs out,
+  // and return the differences of the last one.
+  int settledDifferences(const std::string& name, const std::string& options, std::chrono::seconds timeout) {
+    const imageio::Image ref = reference(name + "_ref.png", options);
+    int differences = -1;
+    waitFor([&] { return (differences = textAreaDifferences(screenshot(name + ".png"), ref)) == 0; }, timeout);
+    return differences;
+  }
+
+  fs::path dir_;
+  std::string display_;
+  std::unique_ptr<Child> xvfb_;
+  std::unique_ptr<Child> program_;
+};
+
+TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
+  startProgram();
+  std::string window;
+  ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 15s))
+      << "no window";
+  EXPECT_EQ(xOut("getwindowname " + window), "CODED BY TARVOSKELD :-)");
+
+  // Stripes, then the intro; Escape leaves it, the hand-over takes 3 s.
+  std::this_thread::sleep_for(3s);
+  x("mousemove 5 5");
+  key("Escape");
+  EXPECT_EQ(settledDifferences("editorial", "--article 11", 30s), 0);
+  EXPECT_EQ(program_->waitExit(0ms), -1000) << "the intro's Escape ended the program";
+
+  // CHARTS, then the first slot: the monthly chart (its rules are solid, so
+  // the animation clock does not show in the text area).
+  click(79, 74);
+  click(250, 66);
+  EXPECT_EQ(settledDifferences("chart", "--article 1 --page 1", 30s), 0);
+
+  key("F2");
+  EXPECT_EQ(settledDifferences("chart_carbon", "--article 1 --page 1 --skin 2", 30s), 0);
+
+  key("Escape");
+  EXPECT_EQ(program_->waitExit(5000ms), 0);
+  EXPECT_GT(fs::file_size(dir_ / "audio.raw"), 0u) << "no audio reached the device";
+}
+
+TEST(ProgramWithoutDisplay, EndsWith255Quickly) {
+  const fs::path log = fs::temp_directory_path() / ("qv_e2e_nodisplay_" + std::to_string(getpid()) + ".log");
+  Child program({QV_PROGRAM}, {"DISPLAY=:9987", "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"}, log.string());
+  ASSERT_TRUE(program.started());
+  EXPECT_EQ(program.waitExit(5000ms), 255);
+  fs::remove(log);
+}
+
+}  // namespace
