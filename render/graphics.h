@@ -101,6 +101,7 @@ struct IntroState {
   int32_t scrollerPos = 1;      // 1-based first character of the scroll text
   double scrollerX = 0.0;       // x offset of the first character, 0 .. -32
   double pauseDeadline = 0.0;   // timer value until which the scroller stands
+  bool fixedColoursReady = false;  // colB and colC are filled (they never change)
 };
 
 struct Graphics {
@@ -122,10 +123,11 @@ struct Graphics {
   std::array<std::array<std::array<uint8_t, kCellPixels>, kGlyphCount>, 2> glyphCells{};
 
   // Big font: widened pixels, palette, and per glyph one bit mask per row
-  // (bit j = glyph column j is set).
+  // (bit j = glyph column j is set) and one per column (bit r = row r is set).
   std::array<uint32_t, kBigFontWidth * kBigFontHeight> bigFontPixels{};
   std::array<uint32_t, 256> bigFontPalette{};
   std::array<std::array<uint32_t, kBigGlyphSize>, kBigGlyphCount> bigGlyphRows{};
+  std::array<std::array<uint32_t, kBigGlyphSize>, kBigGlyphCount> bigGlyphColumns{};
 
   std::array<Button, kButtonCount + 1> buttons{};  // 1..10 (0 unused)
   std::array<std::array<uint32_t, kSpritePixels>, 3> pointerSprite{};  // [kPointerNormal], [kPointerHot]

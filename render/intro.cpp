@@ -1,6 +1,7 @@
 // Intro screen: colour stripes, copper bands, starfield, big letters and the
 // sine-wave scroller with its mirrored reflection.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "host/display_host.h"
@@ -49,8 +50,27 @@ void fillRow(Graphics& g, int32_t y, uint32_t colour) {
   std::fill(row, row + kFrameWidth, colour);
 }
 
-bool bigGlyphPixel(const Graphics& g, int32_t glyph, int32_t r, int32_t j) {
-  return (g.bigGlyphRows[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(r)] >> j & 1u) != 0;
+// Calls put(i) for every set bit i of `bits`, lowest first.
+template <typename Put>
+void forEachBit(uint32_t bits, Put put) {
+  while (bits != 0) {
+    put(static_cast<int32_t>(std::countr_zero(bits)));
+    bits &= bits - 1;
+  }
+}
+
+uint32_t reverseBits(uint32_t v) {
+  v = (v >> 1 & 0x55555555u) | (v & 0x55555555u) << 1;
+  v = (v >> 2 & 0x33333333u) | (v & 0x33333333u) << 2;
+  v = (v >> 4 & 0x0F0F0F0Fu) | (v & 0x0F0F0F0Fu) << 4;
+  v = (v >> 8 & 0x00FF00FFu) | (v & 0x00FF00FFu) << 8;
+  return v >> 16 | v << 16;
+}
+
+// Bits 0..n-1 set (n clamped to 0..32).
+uint32_t lowBits(int32_t n) {
+  if (n <= 0) return 0;
+  return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1u;
 }
 
 int32_t upper(uint8_t c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
@@ -72,13 +92,17 @@ void prepareBigFont(Graphics& g, std::span<const uint8_t> image) {
   }
   // A glyph pixel is set where its palette colour is not black.
   for (int c = 0; c < kBigGlyphCount; ++c) {
+    auto& rows = g.bigGlyphRows[static_cast<std::size_t>(c)];
+    auto& columns = g.bigGlyphColumns[static_cast<std::size_t>(c)];
+    rows.fill(0);
+    columns.fill(0);
     for (int r = 0; r < kBigGlyphSize; ++r) {
-      uint32_t bits = 0;
       for (int j = 0; j < kBigGlyphSize; ++j) {
         const uint32_t v = g.bigFontPixels[static_cast<std::size_t>(r * kBigFontWidth + c * kBigGlyphSize + j)];
-        if (g.bigFontPalette[v & 0xFF] != 0) bits |= 1u << j;
+        if (g.bigFontPalette[v & 0xFF] == 0) continue;
+        rows[static_cast<std::size_t>(r)] |= 1u << j;
+        columns[static_cast<std::size_t>(j)] |= 1u << r;
       }
-      g.bigGlyphRows[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = bits;
     }
   }
 }
@@ -110,43 +134,82 @@ void drawStripes(Graphics& g, int32_t bandHeight, host::DisplayHost& display, ho
 
 void setIntroPauseDeadline(Graphics& g, double timerValue) { g.intro.pauseDeadline = timerValue; }
 
+namespace {
+
 // Copper band of step q: 16 rows rising to blue 16q, 16 rows falling to 0.
-void drawCopperBand(Graphics& g, int32_t y, int32_t q) {
-  for (int i = 0; i < kBandRows; ++i) fillRow(g, y + i, static_cast<uint32_t>(q * (i + 1)) & 0xFF);
-  for (int i = 0; i < kBandRows; ++i) fillRow(g, y + kBandRows + i, static_cast<uint32_t>(q * (15 - i)) & 0xFF);
+// Rows at 600 and beyond are dropped.
+using BandRows = std::array<int32_t, kFrameHeight>;  // blue per row, -1: untouched
+void markBand(BandRows& rows, int32_t y, int32_t q) {
+  for (int i = 0; i < 2 * kBandRows; ++i) {
+    const int32_t row = y + i;
+    if (row < 0 || row >= kFrameHeight) continue;
+    const int32_t step = i < kBandRows ? i + 1 : 2 * kBandRows - 1 - i;
+    rows[static_cast<std::size_t>(row)] = (q * step) & 0xFF;
+  }
+}
+void fillBands(Graphics& g, const BandRows& rows) {
+  for (int y = 0; y < kFrameHeight; ++y) {
+    if (rows[static_cast<std::size_t>(y)] >= 0) fillRow(g, y, static_cast<uint32_t>(rows[static_cast<std::size_t>(y)]));
+  }
 }
 
+}  // namespace
+
+void drawCopperBand(Graphics& g, int32_t y, int32_t q) {
+  BandRows rows;
+  rows.fill(-1);
+  markBand(rows, y, q);
+  fillBands(g, rows);
+}
+
+// Later bands overwrite earlier ones; each row is filled once with its last value.
 void drawCopperBands(Graphics& g, double introClock) {
+  BandRows rows;
+  rows.fill(-1);
   for (int k = 1; k <= 7; ++k) {
     const double p = std::sin((4 * k + introClock) * 3.14 / 90);
-    drawCopperBand(g, roundEven(100 * p + 375), 2 * k);
-    drawCopperBand(g, roundEven(-80 * p + 595), k);
+    markBand(rows, roundEven(100 * p + 375), 2 * k);
+    markBand(rows, roundEven(-80 * p + 595), k);
   }
+  fillBands(g, rows);
 }
 
 void computeIntroTables(Graphics& g, double introClock) {
   IntroState& in = g.intro;
   const double t = introClock;
-  for (int x = 0; x < kWaveColumns; ++x) {
-    const double c = std::floor((x + 1) / 2.0);  // two columns share one wave value
+  // Columns 2c - 1 and 2c share wave value c = floor((x + 1) / 2).
+  for (int c = 0; c <= kWaveColumns / 2; ++c) {
     const double slow = std::sin((c - 2.5 * t) * 1.5 * kWaveStep);
     const double fast = std::sin((c - 4 * t) * kWaveStep);
-    in.yA[static_cast<std::size_t>(x)] = roundEven(100 * slow + 73 * fast + 310);
-    in.yB[static_cast<std::size_t>(x)] = roundEven(592 - (30 * slow + 48 * fast));
+    const int32_t upperRow = roundEven(100 * slow + 73 * fast + 310);
+    const int32_t lowerRow = roundEven(592 - (30 * slow + 48 * fast));
+    for (int x = std::max(2 * c - 1, 0); x <= std::min(2 * c, kWaveColumns - 1); ++x) {
+      in.yA[static_cast<std::size_t>(x)] = upperRow;
+      in.yB[static_cast<std::size_t>(x)] = lowerRow;
+    }
   }
+  // colA: green is red 20 rows on, blue red 40 rows on, so one run of sines
+  // over rows 0..670 serves all three channels.
   const double q = 0.25 * kColourStep;
+  std::array<int32_t, kColourRows + 40> level{};
+  for (int j = 0; j < kColourRows + 40; ++j) level[static_cast<std::size_t>(j)] = roundEven(90 * std::sin(q * (j + t)) + 125);
   for (int i = 0; i < kColourRows; ++i) {
-    in.colA[static_cast<std::size_t>(i)] = rgb(roundEven(90 * std::sin(q * (i + t)) + 125),
-                                               roundEven(90 * std::sin(q * (i + 20 + t)) + 125),
-                                               roundEven(90 * std::sin(q * (i + 40 + t)) + 125));
-    in.colB[static_cast<std::size_t>(i)] = rgb(roundEven(100 * std::sin(q * i) + 150),
-                                               roundEven(100 * std::sin(q * (i + 50)) + 150),
-                                               roundEven(100 * std::sin(q * (i + 100)) + 150));
-    const double f = i <= kFadeStart ? 1.0 : std::max(0.0, 1 - 0.015 * (i - kFadeStart));
-    in.colC[static_cast<std::size_t>(i)] =
-        rgb(static_cast<int32_t>(std::floor((50 * std::sin(q * (-10 - i)) + 100) * f)),
-            static_cast<int32_t>(std::floor((50 * std::sin(q * (-90 - i)) + 100) * f)),
-            static_cast<int32_t>(std::floor((50 * std::sin(q * (-170 - i)) + 100) * f)));
+    const auto at = static_cast<std::size_t>(i);
+    in.colA[at] = rgb(level[at], level[at + 20], level[at + 40]);
+  }
+  // colB and colC do not move with the clock: made once.
+  if (!in.fixedColoursReady) {
+    for (int i = 0; i < kColourRows; ++i) {
+      in.colB[static_cast<std::size_t>(i)] = rgb(roundEven(100 * std::sin(q * i) + 150),
+                                                 roundEven(100 * std::sin(q * (i + 50)) + 150),
+                                                 roundEven(100 * std::sin(q * (i + 100)) + 150));
+      const double f = i <= kFadeStart ? 1.0 : std::max(0.0, 1 - 0.015 * (i - kFadeStart));
+      in.colC[static_cast<std::size_t>(i)] =
+          rgb(static_cast<int32_t>(std::floor((50 * std::sin(q * (-10 - i)) + 100) * f)),
+              static_cast<int32_t>(std::floor((50 * std::sin(q * (-90 - i)) + 100) * f)),
+              static_cast<int32_t>(std::floor((50 * std::sin(q * (-170 - i)) + 100) * f)));
+    }
+    in.fixedColoursReady = true;
   }
 }
 
@@ -180,19 +243,19 @@ void drawStarfield(Graphics& g, double frameStep) {
 
 void drawBigGlyph(Graphics& g, int32_t code, int32_t x, int32_t y, const std::array<uint32_t, kColourRows>& colours) {
   if (code < kFirstGlyph || code > kLastBigGlyph) return;
-  const int32_t glyph = code - kFirstGlyph;
-  const int32_t j0 = std::max(0, 1 - x);
-  const int32_t j1 = std::min(kBigGlyphSize - 1, kFrameWidth - 1 - x);
-  for (int pass = 0; pass < 3; ++pass) {
-    for (int32_t j = j0; j <= j1; ++j) {
-      for (int32_t r = 0; r < kBigGlyphSize; ++r) {
-        if (!bigGlyphPixel(g, glyph, r, j)) continue;
-        const int32_t u = x + j;
-        if (pass == 0) setPixel(g, u + 1, y + r + 1, kShadow);
-        else if (pass == 1) setPixel(g, u - 1, y + r - 1, kHighlight);
-        else setPixel(g, u, y + r, colourAt(colours, y + r));
-      }
-    }
+  const auto& rows = g.bigGlyphRows[static_cast<std::size_t>(code - kFirstGlyph)];
+  // Glyph columns j with 0 < x + j < 800. Within one pass every set pixel
+  // lands on its own frame pixel, so only the order of the passes matters.
+  const uint32_t visible = lowBits(kFrameWidth - x) & ~lowBits(1 - x);
+  for (int32_t r = 0; r < kBigGlyphSize; ++r) {
+    forEachBit(rows[static_cast<std::size_t>(r)] & visible, [&](int32_t j) { setPixel(g, x + j + 1, y + r + 1, kShadow); });
+  }
+  for (int32_t r = 0; r < kBigGlyphSize; ++r) {
+    forEachBit(rows[static_cast<std::size_t>(r)] & visible, [&](int32_t j) { setPixel(g, x + j - 1, y + r - 1, kHighlight); });
+  }
+  for (int32_t r = 0; r < kBigGlyphSize; ++r) {
+    const uint32_t body = colourAt(colours, y + r);
+    forEachBit(rows[static_cast<std::size_t>(r)] & visible, [&](int32_t j) { setPixel(g, x + j, y + r, body); });
   }
 }
 
@@ -213,27 +276,39 @@ void drawIntroLines(Graphics& g, const content::FixedTexts& texts) {
 void drawWaveGlyph(Graphics& g, int32_t code, int32_t x) {
   if (code < kFirstGlyph || code > kLastBigGlyph) return;
   const IntroState& in = g.intro;
-  const int32_t glyph = code - kFirstGlyph;
+  const auto& columns = g.bigGlyphColumns[static_cast<std::size_t>(code - kFirstGlyph)];
   const int32_t j0 = std::max(0, 1 - x);
   const int32_t j1 = std::min(kBigGlyphSize - 1, kFrameWidth - 2 - x);  // 0 < u < 799
+  // The reflection runs upside down along the lower wave: mirror row r shows
+  // glyph row 31 - r, and only rows with yB + r < 598 are drawn.
+  auto mirrored = [&](int32_t j, int32_t b) {
+    return reverseBits(columns[static_cast<std::size_t>(j)]) & lowBits(kMirrorCut - b);
+  };
+  auto upright = [&](int32_t j) { return columns[static_cast<std::size_t>(j)]; };
   for (int pass = 0; pass < 6; ++pass) {
     for (int32_t j = j0; j <= j1; ++j) {
       const int32_t u = x + j;
       const int32_t a = in.yA[static_cast<std::size_t>(u)];
       const int32_t b = in.yB[static_cast<std::size_t>(u)];
-      for (int32_t r = 0; r < kBigGlyphSize; ++r) {
-        if (pass < 3) {
-          // The reflection runs upside down along the lower wave.
-          if (b + r >= kMirrorCut || !bigGlyphPixel(g, glyph, kBigGlyphSize - 1 - r, j)) continue;
-          if (pass == 0) setPixel(g, u + 1, b + 1 + r, colourAt(in.colC, b + r + 20));
-          else if (pass == 1) setPixel(g, u - 1, b - 1 + r, colourAt(in.colC, b + r - 20));
-          else setPixel(g, u, b + r, colourAt(in.colC, b + r));
-        } else {
-          if (!bigGlyphPixel(g, glyph, r, j)) continue;
-          if (pass == 3) setPixel(g, u + 1, a + 1 + r, kShadow);
-          else if (pass == 4) setPixel(g, u - 1, a - 1 + r, kHighlight);
-          else setPixel(g, u, a + r, colourAt(in.colB, a + r));
-        }
+      switch (pass) {
+        case 0:
+          forEachBit(mirrored(j, b), [&](int32_t r) { setPixel(g, u + 1, b + 1 + r, colourAt(in.colC, b + r + 20)); });
+          break;
+        case 1:
+          forEachBit(mirrored(j, b), [&](int32_t r) { setPixel(g, u - 1, b - 1 + r, colourAt(in.colC, b + r - 20)); });
+          break;
+        case 2:
+          forEachBit(mirrored(j, b), [&](int32_t r) { setPixel(g, u, b + r, colourAt(in.colC, b + r)); });
+          break;
+        case 3:
+          forEachBit(upright(j), [&](int32_t r) { setPixel(g, u + 1, a + 1 + r, kShadow); });
+          break;
+        case 4:
+          forEachBit(upright(j), [&](int32_t r) { setPixel(g, u - 1, a - 1 + r, kHighlight); });
+          break;
+        default:
+          forEachBit(upright(j), [&](int32_t r) { setPixel(g, u, a + r, colourAt(in.colB, a + r)); });
+          break;
       }
     }
   }

@@ -2,6 +2,7 @@
 // the stripes and the clearing between frames.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "host/display_host.h"
@@ -415,6 +416,70 @@ TEST(Stripes, HalfASecondOfRandomBands) {
   // Band height 2: 300 bands.
   drawStripes(*g, 2, display, clock, random);
   EXPECT_NE(display.last[0], display.last[2 * 800]);
+}
+
+}  // namespace
+}  // namespace render
+
+namespace render {
+namespace {
+
+// The six passes pixel by pixel, straight from their description, as the
+// yardstick for the drawing code's bit-mask loops.
+void referenceWaveGlyph(Graphics& g, const std::vector<std::vector<bool>>& set, int x) {
+  const IntroState& in = g.intro;
+  auto put = [&](int px, int py, uint32_t c) {
+    if (px >= 0 && px < 800 && py >= 0 && py < 600) g.frame[static_cast<std::size_t>(py * 800 + px)] = c;
+  };
+  for (int pass = 0; pass < 6; ++pass) {
+    for (int j = 0; j < 32; ++j) {
+      const int u = x + j;
+      if (!(0 < u && u < 799)) continue;
+      const int a = in.yA[static_cast<std::size_t>(u)];
+      const int b = in.yB[static_cast<std::size_t>(u)];
+      for (int r = 0; r < 32; ++r) {
+        if (pass < 3) {
+          if (!set[static_cast<std::size_t>(31 - r)][static_cast<std::size_t>(j)] || b + r >= 598) continue;
+          if (pass == 0) put(u + 1, b + 1 + r, in.colC[static_cast<std::size_t>(b + r + 20)]);
+          if (pass == 1) put(u - 1, b - 1 + r, in.colC[static_cast<std::size_t>(b + r - 20)]);
+          if (pass == 2) put(u, b + r, in.colC[static_cast<std::size_t>(b + r)]);
+        } else {
+          if (!set[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)]) continue;
+          if (pass == 3) put(u + 1, a + 1 + r, 0x444444);
+          if (pass == 4) put(u - 1, a - 1 + r, 0xFFFFFF);
+          if (pass == 5) put(u, a + r, in.colB[static_cast<std::size_t>(a + r)]);
+        }
+      }
+    }
+  }
+}
+
+TEST(WaveGlyph, MatchesPixelByPixelPasses) {
+  std::mt19937 rng(11);
+  std::vector<std::vector<bool>> set(32, std::vector<bool>(32));
+  testing::SyntheticAssets a;
+  for (int r = 0; r < 32; ++r) {
+    for (int j = 0; j < 32; ++j) {
+      set[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)] = rng() % 3 == 0;
+      if (set[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)]) a.setBig('Q', r, j);
+    }
+  }
+  auto g = testing::makeGraphics(a);
+  auto expected = testing::makeGraphics(a);
+  for (double clock : {0.0, 3.5, 17.25}) {
+    computeIntroTables(*g, clock);
+    computeIntroTables(*expected, clock);
+    for (int x : {-40, -20, 0, 1, 333, 770, 790, 799}) {
+      fillFrame(*g, kGrey);
+      fillFrame(*expected, kGrey);
+      drawWaveGlyph(*g, 'Q', x);
+      referenceWaveGlyph(*expected, set, x);
+      ASSERT_TRUE(testing::regionMatches(*g, 0, 0, 800, 600,
+                                         std::vector<uint32_t>(expected->frame.begin(), expected->frame.end()),
+                                         "wave_glyph_x" + std::to_string(x)))
+          << "clock " << clock << " x " << x;
+    }
+  }
 }
 
 }  // namespace

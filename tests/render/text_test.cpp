@@ -234,7 +234,7 @@ TEST(ArticlePage, OpaqueOnlyForRuleZeroInRowsOneToThirty) {
   auto g = testing::makeGraphics(glyphAssets());
   Page p;
   for (int line = 0; line < 33; ++line) {
-    p.view.rule[static_cast<std::size_t>(line)] = "0";
+    p.view.rule[static_cast<std::size_t>(line)].assign(1, '0');
     p.put(line, 1, 'B');
   }
   p.view.rule[10] = "00";  // not exactly "0": transparent
