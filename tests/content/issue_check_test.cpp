@@ -530,3 +530,41 @@ TEST(Pages, GroupOfTheMonthAndYearTopTheirCharts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Facts the prose states in words rather than through generated numbers.
+TEST(Pages, WordedFactsAgreeWithTheReleaseList) {
+  std::map<int, int> kilnworksByPoints, kilnworksByDay, byWeek;
+  std::set<std::string> releasedThisMonth;
+  for (const auto& w : readData("releases.txt")) {
+    const int day = std::stoi(w[1].substr(3));
+    releasedThisMonth.insert(w[0]);
+    ++byWeek[(day - 1) / 7];
+    if (w[0] != "KILNWORKS") continue;
+    ++kilnworksByPoints[tenths(w[2])];
+    ++kilnworksByDay[day];
+  }
+  // Group of the month: "Fifty-three ... plain full releases, twenty-three ...
+  // at one and a half points, two ... at two points, and sixteen ... updates".
+  EXPECT_EQ(kilnworksByPoints, (std::map<int, int>{{5, 16}, {10, 53}, {15, 23}, {20, 2}}));
+  EXPECT_NE(articleText(3).find("Fifty-three"), std::string::npos);
+  // "released on every day of the month but one: on the 4th"; "busiest day was the 23rd, with eight".
+  EXPECT_EQ(kilnworksByDay.size(), 24u);
+  EXPECT_EQ(kilnworksByDay.count(4), 0u);
+  const auto busiest = std::max_element(kilnworksByDay.begin(), kilnworksByDay.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+  EXPECT_EQ(busiest->first, 23);
+  EXPECT_EQ(busiest->second, 8);
+  EXPECT_NE(articleText(14).find("KILNWORKS released on 24 of the 25 days"), std::string::npos);
+  // Monthly overview: "every full week brought more than three hundred releases, and the busiest was the third".
+  for (int week = 0; week < 3; ++week) EXPECT_GT(byWeek[week], 300) << "week " << week + 1;
+  EXPECT_GT(byWeek[2], std::max(byWeek[0], byWeek[1]));
+  // ... and the three October groups it names "released nothing this month".
+  for (const char* g : {"CINDERLOFT", "JETSAMHOUND", "WHELKRIG"}) {
+    EXPECT_EQ(releasedThisMonth.count(g), 0u) << g;
+    EXPECT_NE(articleText(2).find(g), std::string::npos) << g;
+  }
+}
+
+}  // namespace
