@@ -99,7 +99,10 @@ TEST(SongKit, BassRhythmsFollowTheChordRoot) {
 
 TEST(SongKit, EnvelopesHaveTheirShape) {
   const Envelope e = adsr(4, 10, 40);
+  // tick : value
+  //    0 : 0, 4 : 64 (attack), 14 : 40 (decay to the sustain point)
   ASSERT_EQ(e.points.size(), 3u);
+  EXPECT_EQ(e.points[0], (EnvelopePoint{0, 0}));
   EXPECT_EQ(e.points[1], (EnvelopePoint{4, 64}));
   EXPECT_EQ(e.points[2], (EnvelopePoint{14, 40}));
   EXPECT_EQ(e.sustain, 2);
@@ -109,6 +112,19 @@ TEST(SongKit, EnvelopesHaveTheirShape) {
   EXPECT_EQ(pan.points[1].value, 52);
   EXPECT_EQ(pan.points[2].value, 12);
   EXPECT_EQ(pan.points.back().value, pan.points.front().value);  // the loop is seamless
+}
+
+TEST(SongKit, EnvelopesWithoutAttackStartAtFullLevel) {
+  // A repeated tick would hold the envelope at its first value for good.
+  const Envelope hit = adsr(0, 20, 10);
+  ASSERT_EQ(hit.points.size(), 2u);
+  EXPECT_EQ(hit.points[0], (EnvelopePoint{0, 64}));
+  EXPECT_EQ(hit.points[1], (EnvelopePoint{20, 10}));
+  EXPECT_EQ(hit.sustain, 1);
+  const Envelope fall = swell(0, 30);
+  ASSERT_EQ(fall.points.size(), 2u);
+  EXPECT_EQ(fall.points[1], (EnvelopePoint{30, 0}));
+  EXPECT_EQ(fall.sustain, -1);
 }
 
 }  // namespace

@@ -120,6 +120,23 @@ TEST(ModuleFiles, LoopsLieInsideTheirSamples) {
   }
 }
 
+TEST(ModuleFiles, EnvelopesMoveForward) {
+  // Envelope ticks must rise from point to point: a player holds an envelope
+  // on a repeated tick, and a note meant to decay would sound for ever.
+  for (int n = 1; n <= 4; ++n) {
+    for (const Instrument& ins : load(n).instruments) {
+      for (const Envelope* e : {&ins.volume, &ins.panning}) {
+        for (size_t i = 1; i < e->points.size(); ++i) {
+          EXPECT_GT(e->points[i].tick, e->points[i - 1].tick) << n << " " << ins.name << " point " << i;
+        }
+        EXPECT_LE(e->points.size(), 12u);
+        if (e->sustain >= 0) EXPECT_LT(e->sustain, static_cast<int>(e->points.size()));
+        if (e->loopStart >= 0) EXPECT_LE(e->loopStart, e->loopEnd);
+      }
+    }
+  }
+}
+
 TEST(ModuleFiles, EachPlaysTwoMinutesAndComesBackToItsStart) {
   for (int n = 1; n <= 4; ++n) {
     const Module m = load(n);

@@ -69,17 +69,17 @@ std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
   v.push_back(instrument("kick - Glasswork", drum(kick(kRate12, 1.0), 0.98, 12, 64)));
   v.push_back(instrument("snare - by Ravn", drum(snare(kRate12, 5), 0.95, 12, 44)));
-  v.push_back(instrument("clap", drum(clap(kRate12, 9), 0.95, 12, 40)));
-  v.push_back(instrument("closed hat", drum(hat(kRate24, 0.022, 13), 0.9, 24, 24, 150)));
-  v.push_back(instrument("open hat", drum(hat(kRate24, 0.09, 14), 0.85, 24, 22, 110)));
-  v.push_back(instrument("ride", drum(hat(kRate12, 0.16, 15), 0.8, 12, 18, 160)));
+  v.push_back(instrument("clap", drum(clap(kRate12, 9), 0.95, 12, 60)));
+  v.push_back(instrument("closed hat", drum(hat(kRate24, 0.022, 13), 0.9, 24, 38, 150)));
+  v.push_back(instrument("open hat", drum(hat(kRate24, 0.09, 14), 0.85, 24, 32, 110)));
+  v.push_back(instrument("ride", drum(hat(kRate12, 0.16, 15), 0.8, 12, 26, 160)));
   v.push_back(instrument("tom", drum(tom(kRate12, 110), 0.95, 12, 44)));
   v.push_back(panned(instrument("riser", drum(noiseSweep(kRate0, 1.5, 16), 0.9, 0, 30)), panDrift(12, 24)));
 
   Wave sub = sineCycle(P);
   const Wave sub3 = triangleCycle(P);
   for (int i = 0; i < P; ++i) sub[i] = 0.9 * sub[i] + 0.15 * sub3[(2 * i) % P];
-  v.push_back(instrument("sub bass", pitched(repeat(sub, 2), 0.95, LoopMode::Forward, P, 50), adsr(1, 8, 56), 1600));
+  v.push_back(instrument("sub bass", pitched(repeat(sub, 2), 0.95, LoopMode::Forward, P, 42), adsr(1, 8, 56), 1600));
   v.push_back(instrument("pluck bass", pitched(filteredSaw(P, 48, kRate12, 3200, 420, 0.55, 24), 0.9,
                                                 LoopMode::Forward, P, 40),
                          adsr(0, 20, 34), 1800));
@@ -94,12 +94,12 @@ std::vector<Instrument> makeInstruments() {
                                      LoopMode::PingPong, P * 128, 22),
                              adsr(36, 20, 54), 260),
                   0, 60, 5, 10));
-  v.push_back(panned(instrument("pluck arp", pitched(pluck(P, 90, 0.85, 17), 0.9, LoopMode::Forward, P, 30),
+  v.push_back(panned(instrument("pluck arp", pitched(pluck(P, 90, 0.55, 17), 0.9, LoopMode::Forward, P, 30),
                                 adsr(0, 24, 10), 900),
                      panDrift(16, 20)));
   v.push_back(vib(instrument("saw lead",
                              pitched(lowpassLoop(detunedSaws(P, 32, {0, 1}, 24), 4200, kRate12), 0.9,
-                                     LoopMode::Forward, P * 32, 30),
+                                     LoopMode::Forward, P * 32, 44),
                              adsr(2, 16, 48), 700),
                   0, 40, 8, 16));
   v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26),
@@ -127,25 +127,25 @@ std::vector<Instrument> makeInstruments() {
   v.push_back(instrument("crash", drum(hat(kRate12, 0.25, 19), 0.8, 12, 24)));
   Wave rim = snare(kRate24, 23);
   rim.resize(rim.size() / 4);
-  v.push_back(instrument("rim", drum(rim, 0.9, 24, 26, 90)));
+  v.push_back(instrument("rim", drum(rim, 0.9, 24, 34, 90)));
   v.push_back(instrument("zap", drum(tom(kRate12, 880), 0.8, 12, 22)));
   v.push_back(instrument("808 drop", pitched(repeat(sineCycle(P), 2), 0.95, LoopMode::Forward, P, 48),
                          swell(0, 90), 0));
   v.push_back(instrument("brass stab", pitched(filteredSaw(P, 40, kRate12, 5200, 1600, 0.3, 24), 0.9,
                                                 LoopMode::Forward, P, 24),
                          adsr(1, 10, 36), 2400));
-  v.push_back(vib(instrument("pulse lead", pitched(repeat(squareCycle(P, 0.3, 20), 2), 0.85, LoopMode::Forward, P, 24),
+  v.push_back(vib(instrument("pulse lead", pitched(repeat(squareCycle(P, 0.3, 20), 2), 0.85, LoopMode::Forward, P, 20),
                              adsr(2, 16, 46), 700),
                   0, 40, 6, 16));
   v.push_back(instrument("marimba", pitched(fm(P, 48, 4.0, 1.6, 0.0, 1), 0.9, LoopMode::Forward, P, 30),
                          swell(0, 28), 0));
-  v.push_back(panned(instrument("kalimba", pitched(pluck(P, 60, 0.6, 29), 0.9, LoopMode::Forward, P, 26),
+  v.push_back(panned(instrument("kalimba", pitched(pluck(P, 60, 0.6, 29), 0.9, LoopMode::Forward, P, 36),
                                 swell(0, 40), 0),
                      panDrift(10, 26)));
   // The mix: 28 channels leave little headroom, so every sample sits a
   // little lower than its own level suggests.
   for (Instrument& ins : v) {
-    for (Sample& s : ins.samples) s.volume = static_cast<uint8_t>((s.volume * 7 + 5) / 10);
+    for (Sample& s : ins.samples) s.volume = static_cast<uint8_t>((s.volume * 8 + 5) / 10);
   }
   return v;
 }
@@ -213,7 +213,7 @@ void place(PatternBuilder& p, const Layers& l) {
         p.fx(cStr0 + v, r0, kSetPan, static_cast<uint8_t>(64 + v * 64));
       }
     }
-    if (l.arp) chordFigure(p, cArp, r0, 2, l.arp, chord, 5, l.arpIns);
+    if (l.arp) chordFigure(p, cArp, r0, 2, l.arp, chord, 4, l.arpIns);
     if (l.stabs) {
       chordFigure(p, cStab0, r0, 4, l.stabs, chord, 4, kEPiano);
       chordFigure(p, cStab1, r0, 4, l.stabs, chord, 4, kEPiano);
@@ -235,9 +235,9 @@ void place(PatternBuilder& p, const Layers& l) {
     if (b.note && b.note != kKeyOff) {
       b.note = static_cast<uint8_t>(b.note + 7);
       a.effect = kExtended;
-      a.param = kNoteCut | 3;
+      a.param = kNoteCut | 2;  // the last tick of a row at speed 3
       b.effect = kExtended;
-      b.param = kNoteCut | 3;
+      b.param = kNoteCut | 2;
     }
   }
   // Echoes: three sixteenths late, softer, on the other side.

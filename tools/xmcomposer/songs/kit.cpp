@@ -9,17 +9,19 @@ namespace xmc {
 
 Envelope adsr(int attack, int decay, int sustain) {
   Envelope e;
-  e.points = {{0, 0}, {static_cast<uint16_t>(attack), 64},
-              {static_cast<uint16_t>(attack + decay), static_cast<uint16_t>(sustain)}};
-  if (attack == 0) e.points[0].value = 64;
-  e.sustain = 2;
+  // Point ticks must rise: a repeated tick would hold the envelope on it.
+  if (attack > 0) e.points.push_back({0, 0});
+  e.points.push_back({static_cast<uint16_t>(attack), 64});
+  e.points.push_back({static_cast<uint16_t>(attack + decay), static_cast<uint16_t>(sustain)});
+  e.sustain = static_cast<int>(e.points.size()) - 1;
   return e;
 }
 
 Envelope swell(int attack, int decay) {
   Envelope e;
-  e.points = {{0, 0}, {static_cast<uint16_t>(attack), 64}, {static_cast<uint16_t>(attack + decay), 0}};
-  if (attack == 0) e.points[0].value = 64;
+  if (attack > 0) e.points.push_back({0, 0});
+  e.points.push_back({static_cast<uint16_t>(attack), 64});
+  e.points.push_back({static_cast<uint16_t>(attack + decay), 0});
   return e;
 }
 
