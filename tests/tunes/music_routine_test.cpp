@@ -196,6 +196,18 @@ TEST(RoutineFilter, PingPongSweepAndRoutingFollowTheInstrument) {
   EXPECT_EQ(r.frames[12][0x17] & 7, 0);  // an unrouted instrument takes the voice out
 }
 
+TEST(RoutineRepeat, DetectorFindsTheLoopOfARepeatingSong) {
+  // 3 rows of notes at speed 6: the whole stream repeats every 18 frames
+  TuneRun loop = run(song("seq s @a C-4:1 E-4 G-4", "s"), 200);
+  int earlier = -1;
+  int later = tunestest::findRepeat(loop.frameWrites, 40, 100, earlier);
+  ASSERT_GE(later, 0);
+  EXPECT_EQ((later - earlier) % 18, 0);
+  // the same song transposed on every pass does not repeat within 3 passes
+  TuneRun moving = run(song("seq s @a C-4:1 E-4 G-4", "+0 s +1 s +2 s +3 s"), 72);
+  EXPECT_EQ(tunestest::findRepeat(moving.frameWrites, 20, 72, earlier), -1);
+}
+
 TEST(RoutineBudget, BusySongStaysWellInsideAPlayCall) {
   // every voice: a new note each row, four-step arpeggios, vibrato, pulse and
   // filter programs, at the shortest row

@@ -12,7 +12,6 @@
 #include <iterator>
 #include <map>
 #include <sstream>
-#include <unordered_map>
 
 #include "sid/cpu6502.h"
 #include "tests/tunes/tunes_test_util.h"
@@ -239,32 +238,9 @@ TEST_P(TuneFile, NinetySecondsAudibleAndNotRepeatingWithinAMinute) {
 
   // No 20-second stretch of the write stream equals an earlier stretch that
   // starts within the first minute: the piece does not loop that early.
-  const int span = 1000;
-  std::vector<uint64_t> frameHash(kFrames);
-  for (int f = 0; f < kFrames; ++f) {
-    uint64_t h = 1469598103934665603ull;
-    for (const auto& w : run.frameWrites[f]) h = (h ^ (w.reg << 8 | w.value)) * 1099511628211ull;
-    frameHash[f] = h;
-  }
-  const uint64_t base = 1000003;
-  uint64_t power = 1;
-  for (int i = 0; i < span; ++i) power *= base;
-  std::unordered_map<uint64_t, int> seen;
-  uint64_t rolling = 0;
-  for (int f = 0; f < kFrames; ++f) {
-    rolling = rolling * base + frameHash[f];
-    if (f >= span) rolling -= power * frameHash[f - span];
-    if (f < span - 1) continue;
-    int start = f - span + 1;
-    auto it = seen.find(rolling);
-    if (it != seen.end() && it->second < kMinuteFrames) {
-      bool same = true;
-      for (int i = 0; i < span && same; ++i) same = run.frameWrites[it->second + i] == run.frameWrites[start + i];
-      EXPECT_FALSE(same) << "frames " << start << ".. repeat frames " << it->second << "..";
-      if (same) break;
-    }
-    seen.emplace(rolling, start);
-  }
+  int earlier = -1;
+  int later = tunestest::findRepeat(run.frameWrites, 1000, kMinuteFrames, earlier);
+  EXPECT_EQ(later, -1) << "frames from " << later << " repeat frames from " << earlier;
 }
 
 INSTANTIATE_TEST_SUITE_P(Intro, TuneFile, ::testing::Range(1, 13), [](const auto& p) { return tuneName(p.param); });

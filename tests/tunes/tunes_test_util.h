@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <unistd.h>
@@ -114,5 +115,40 @@ struct TuneRun {
   uint8_t ad(int frame, int voice) const { return frames[frame][voice * 7 + 5]; }
   uint8_t sr(int frame, int voice) const { return frames[frame][voice * 7 + 6]; }
 };
+
+// Looks for a stretch of `span` frames of the write stream that equals an
+// earlier stretch starting before frame `within`. Returns the later start
+// and sets earlier, or returns -1 when there is none.
+inline int findRepeat(const std::vector<std::vector<Write>>& frames, int span, int within, int& earlier) {
+  const int count = static_cast<int>(frames.size());
+  std::vector<uint64_t> frameHash(frames.size());
+  for (int f = 0; f < count; ++f) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a over (register, value)
+    for (const auto& w : frames[f]) h = (h ^ static_cast<uint64_t>(w.reg << 8 | w.value)) * 1099511628211ull;
+    frameHash[f] = h;
+  }
+  const uint64_t base = 1000003;
+  uint64_t power = 1;
+  for (int i = 0; i < span; ++i) power *= base;
+  std::unordered_map<uint64_t, int> seen;  // rolling hash of a stretch -> first start
+  uint64_t rolling = 0;
+  for (int f = 0; f < count; ++f) {
+    rolling = rolling * base + frameHash[f];
+    if (f >= span) rolling -= power * frameHash[f - span];
+    if (f < span - 1) continue;
+    int start = f - span + 1;
+    auto it = seen.find(rolling);
+    if (it != seen.end() && it->second < within) {
+      bool same = true;
+      for (int i = 0; i < span && same; ++i) same = frames[it->second + i] == frames[start + i];
+      if (same) {
+        earlier = it->second;
+        return start;
+      }
+    }
+    seen.emplace(rolling, start);
+  }
+  return -1;
+}
 
 }  // namespace tunestest
