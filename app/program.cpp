@@ -165,8 +165,9 @@ bool readerFrame(Program& p) {
   handleButtons(p);
   handleMenu(p);
 
+  // Draws the page, the thumb and its drag (which may move topLine) or, for
+  // an article shorter than a page, settles pixelOffset at 5; then the pointer.
   render::drawReaderFrame(*p.graphics, p.scene());
-  if (v.lineCount <= 32) v.pixelOffset = 5;  // a short article sits still
   p.display.present(render::framePixels(*p.graphics));
   pollInput(p);
   p.clock.sleepMs(1);
