@@ -3,6 +3,7 @@
 // levels through the player's own mixer).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +116,25 @@ TEST(ModuleFiles, LoopsLieInsideTheirSamples) {
         if (s.loop == LoopMode::None) continue;
         EXPECT_GT(s.loopLength, 0u) << n << " " << ins.name;
         EXPECT_LE(s.loopStart + s.loopLength, s.data.size()) << n << " " << ins.name;
+      }
+    }
+  }
+}
+
+TEST(ModuleFiles, ForwardLoopsJoinWithoutAClick) {
+  // The step from a loop's last sample back to its first must be no larger
+  // than the largest step inside the loop (a little slack for the decaying
+  // plucked strings, whose last cycle is not quite periodic).
+  for (int n = 1; n <= 4; ++n) {
+    for (const Instrument& ins : load(n).instruments) {
+      for (const Sample& s : ins.samples) {
+        if (s.loop != LoopMode::Forward) continue;
+        int inside = 1;
+        for (uint32_t i = s.loopStart + 1; i < s.loopStart + s.loopLength; ++i) {
+          inside = std::max(inside, std::abs(s.data[i] - s.data[i - 1]));
+        }
+        const int seam = std::abs(s.data[s.loopStart] - s.data[s.loopStart + s.loopLength - 1]);
+        EXPECT_LE(seam, inside * 11 / 10 + 1) << n << " " << ins.name;
       }
     }
   }

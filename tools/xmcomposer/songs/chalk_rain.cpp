@@ -15,6 +15,8 @@ namespace {
 
 enum Ins { kPiano = 1, kBass, kKick, kRim, kShaker, kWhistle, kOrgan, kClap, kOpenShaker };
 constexpr int kDrumCh = 0, kBassCh = 1, kKeysCh = 2, kLeadCh = 3;
+// Drum notes, spread over the level meter; relative notes undo the shift.
+constexpr int nKick = 46, nRim = 52, nClap = 55, nShaker = 60, nOpen = 64, kMiddleC = 49;
 
 std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
@@ -31,19 +33,19 @@ std::vector<Instrument> makeInstruments() {
   v.push_back(instrument("pluck bass", bass, adsr(0, 36, 30), 1200));
 
   Sample k = makeSample(kick(kRate12, 0.7), false, 0.95);
-  k.relativeNote = 12;
+  k.relativeNote = 12 - (nKick - kMiddleC);
   k.volume = 56;
   v.push_back(instrument("soft kick", k));
 
   Wave rim = snare(kRate12, 21);
   rim.resize(rim.size() / 2);
   Sample r = makeSample(rim, false, 0.9);
-  r.relativeNote = 12;
+  r.relativeNote = 12 - (nRim - kMiddleC);
   r.volume = 38;
   v.push_back(instrument("rim snare", r));
 
   Sample sh = makeSample(hat(kRate24, 0.03, 77), false, 0.8);
-  sh.relativeNote = 24;
+  sh.relativeNote = 24 - (nShaker - kMiddleC);
   sh.volume = 22;
   v.push_back(instrument("shaker", sh));
 
@@ -65,20 +67,21 @@ std::vector<Instrument> makeInstruments() {
   v.push_back(o);
 
   Sample c = makeSample(clap(kRate12, 41), false, 0.9);
-  c.relativeNote = 12;
+  c.relativeNote = 12 - (nClap - kMiddleC);
   c.volume = 40;
   v.push_back(instrument("clap", c));
 
   Sample osh = makeSample(hat(kRate24, 0.09, 78), false, 0.7);
-  osh.relativeNote = 24;
+  osh.relativeNote = 24 - (nOpen - kMiddleC);
   osh.volume = 22;
   v.push_back(instrument("open shaker", osh));
   return v;
 }
 
 const DrumKit kKit = {
-    {'k', {kKick, 49, -1}}, {'s', {kRim, 49, -1}}, {'h', {kShaker, 49, -1}}, {'g', {kShaker, 49, 12}},
-    {'c', {kClap, 49, -1}}, {'o', {kOpenShaker, 49, -1}}, {'K', {kKick, 49, 36}},
+    {'k', {kKick, nKick, -1}}, {'s', {kRim, nRim, -1}}, {'h', {kShaker, nShaker, -1}},
+    {'g', {kShaker, nShaker, 12}}, {'c', {kClap, nClap, -1}}, {'o', {kOpenShaker, nOpen, -1}},
+    {'K', {kKick, nKick, 36}},
 };
 
 using Bars = std::array<const char*, 4>;

@@ -36,6 +36,13 @@ enum Ch {
 
 constexpr int P = 64;  // pitched cycles, relative note 12 (16726 Hz at C-4)
 
+// Each drum is played on its own note, spread over the level meter's range
+// so that the beat moves bars of its own; the sample's relative note undoes
+// the transposition.
+constexpr int nKick = 46, nSnare = 52, nClap = 55, nTom = 57, nRim = 61, nHat = 64, nOpen = 67, nRide = 70,
+              nZap = 73, nCrash = 76, nRiser = 79;
+constexpr int kMiddleC = 49;
+
 Sample pitched(const Wave& w, double peak, LoopMode loop, uint32_t loopLength, uint8_t volume, uint8_t pan = 128) {
   Sample s = makeSample(w, true, peak, loop, loopLength);
   tune(s, 12, P, kRate12);
@@ -44,9 +51,10 @@ Sample pitched(const Wave& w, double peak, LoopMode loop, uint32_t loopLength, u
   return s;
 }
 
-Sample drum(const Wave& w, double peak, int relativeNote, uint8_t volume, uint8_t pan = 128) {
+// `relativeNote` makes C-4 play the sound as rendered; `home` is its note.
+Sample drum(const Wave& w, double peak, int relativeNote, int home, uint8_t volume, uint8_t pan = 128) {
   Sample s = makeSample(w, true, peak);
-  s.relativeNote = static_cast<int8_t>(relativeNote);
+  s.relativeNote = static_cast<int8_t>(relativeNote - (home - kMiddleC));
   s.volume = volume;
   s.panning = pan;
   return s;
@@ -67,14 +75,14 @@ Instrument panned(Instrument ins, Envelope pan) {
 
 std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
-  v.push_back(instrument("kick - Glasswork", drum(kick(kRate12, 1.0), 0.98, 12, 64)));
-  v.push_back(instrument("snare - by Ravn", drum(snare(kRate12, 5), 0.95, 12, 44)));
-  v.push_back(instrument("clap", drum(clap(kRate12, 9), 0.95, 12, 60)));
-  v.push_back(instrument("closed hat", drum(hat(kRate24, 0.022, 13), 0.9, 24, 38, 150)));
-  v.push_back(instrument("open hat", drum(hat(kRate24, 0.09, 14), 0.85, 24, 32, 110)));
-  v.push_back(instrument("ride", drum(hat(kRate12, 0.16, 15), 0.8, 12, 26, 160)));
-  v.push_back(instrument("tom", drum(tom(kRate12, 110), 0.95, 12, 44)));
-  v.push_back(panned(instrument("riser", drum(noiseSweep(kRate0, 1.5, 16), 0.9, 0, 30)), panDrift(12, 24)));
+  v.push_back(instrument("kick - Glasswork", drum(kick(kRate12, 1.0), 0.98, 12, nKick, 64)));
+  v.push_back(instrument("snare - by Ravn", drum(snare(kRate12, 5), 0.95, 12, nSnare, 44)));
+  v.push_back(instrument("clap", drum(clap(kRate12, 9), 0.95, 12, nClap, 60)));
+  v.push_back(instrument("closed hat", drum(hat(kRate24, 0.022, 13), 0.9, 24, nHat, 38, 150)));
+  v.push_back(instrument("open hat", drum(hat(kRate24, 0.09, 14), 0.85, 24, nOpen, 32, 110)));
+  v.push_back(instrument("ride", drum(hat(kRate12, 0.16, 15), 0.8, 12, nRide, 26, 160)));
+  v.push_back(instrument("tom", drum(tom(kRate12, 110), 0.95, 12, nTom, 44)));
+  v.push_back(panned(instrument("riser", drum(noiseSweep(kRate0, 1.5, 16), 0.9, 0, nRiser, 30)), panDrift(12, 24)));
 
   Wave sub = sineCycle(P);
   const Wave sub3 = triangleCycle(P);
@@ -124,11 +132,11 @@ std::vector<Instrument> makeInstruments() {
   v.push_back(vib(instrument("glass whistle", pitched(repeat(whistle, 2), 0.9, LoopMode::Forward, P, 30),
                              adsr(6, 20, 52), 800),
                   0, 30, 10, 14));
-  v.push_back(instrument("crash", drum(hat(kRate12, 0.25, 19), 0.8, 12, 24)));
+  v.push_back(instrument("crash", drum(hat(kRate12, 0.25, 19), 0.8, 12, nCrash, 24)));
   Wave rim = snare(kRate24, 23);
   rim.resize(rim.size() / 4);
-  v.push_back(instrument("rim", drum(rim, 0.9, 24, 34, 90)));
-  v.push_back(instrument("zap", drum(tom(kRate12, 880), 0.8, 12, 22)));
+  v.push_back(instrument("rim", drum(rim, 0.9, 24, nRim, 34, 90)));
+  v.push_back(instrument("zap", drum(tom(kRate12, 880), 0.8, 12, nZap, 22)));
   v.push_back(instrument("808 drop", pitched(repeat(sineCycle(P), 2), 0.95, LoopMode::Forward, P, 48),
                          swell(0, 90), 0));
   v.push_back(instrument("brass stab", pitched(filteredSaw(P, 40, kRate12, 5200, 1600, 0.3, 24), 0.9,
@@ -151,10 +159,11 @@ std::vector<Instrument> makeInstruments() {
 }
 
 const DrumKit kKit = {
-    {'k', {kKick, 49, -1}},   {'K', {kKick, 49, 44}},    {'s', {kSnare, 49, -1}}, {'S', {kSnare, 49, 24}},
-    {'c', {kClap, 49, -1}},   {'h', {kHat, 49, -1}},     {'g', {kHat, 49, 14}},   {'o', {kOpenHat, 49, -1}},
-    {'r', {kRide, 49, -1}},   {'t', {kTom, 49, -1}},     {'T', {kTom, 44, -1}},   {'u', {kTom, 54, -1}},
-    {'m', {kRim, 49, -1}},    {'z', {kZap, 49, -1}},     {'x', {kCrash, 49, -1}},
+    {'k', {kKick, nKick, -1}},   {'K', {kKick, nKick, 44}},      {'s', {kSnare, nSnare, -1}},
+    {'S', {kSnare, nSnare, 24}}, {'c', {kClap, nClap, -1}},      {'h', {kHat, nHat, -1}},
+    {'g', {kHat, nHat, 14}},     {'o', {kOpenHat, nOpen, -1}},   {'r', {kRide, nRide, -1}},
+    {'t', {kTom, nTom, -1}},     {'T', {kTom, nTom - 5, -1}},    {'u', {kTom, nTom + 5, -1}},
+    {'m', {kRim, nRim, -1}},     {'z', {kZap, nZap, -1}},        {'x', {kCrash, nCrash, -1}},
 };
 
 using Phrase = std::array<const char*, 8>;  // one string per bar
@@ -356,11 +365,11 @@ Module glasswork() {
     if (i == 3) {
       // Snare roll: retriggers getting faster, with a volume ramp.
       for (int r = 32; r < 64; r += 4) {
-        p.note(cSnare, r, 49, kSnare, 12 + (r - 32));
+        p.note(cSnare, r, nSnare, kSnare, 12 + (r - 32));
         p.fx(cSnare, r, kExtended, kRetrigger | (r < 48 ? 2 : 1));
       }
-      p.note(cFx, 0, 49, kRiser);
-      p.note(cBoom, 62, 61, kZap);
+      p.note(cFx, 0, nRiser, kRiser);
+      p.note(cBoom, 62, nZap, kZap);
       p.fx(cBoom, 62, kPortaDown, 0x20);
     }
     emit(p);
@@ -386,7 +395,7 @@ Module glasswork() {
       PatternBuilder p(kChannels);
       place(p, l);
       if (i == 0) {
-        p.note(cFx, 0, 49, kCrash);
+        p.note(cFx, 0, nCrash, kCrash);
         p.note(cBoom, 0, 37, kBoom);
         p.fx(cBoom, 2, kPortaDown, 0x04);
       }
@@ -402,9 +411,9 @@ Module glasswork() {
       if (i == 7) {
         // Fill into the chorus: toms, a retriggered clap.
         p.drums(cPerc, 48, 2, "t.T.u.T.", kKit);
-        p.note(cClap, 56, 49, kClap, 40);
+        p.note(cClap, 56, nClap, kClap, 40);
         p.fx(cClap, 56, kExtended, kRetrigger | 2);
-        p.note(cFx, 32, 49, kRiser, 30);
+        p.note(cFx, 32, nRiser, kRiser, 30);
       }
       emit(p);
     }
@@ -433,7 +442,7 @@ Module glasswork() {
       if (i >= 4 && !last) l.harmony = {nullptr, nullptr};
       PatternBuilder p(kChannels);
       place(p, l);
-      if (i == 0 || i == 4) p.note(cFx, 0, 49, kCrash);
+      if (i == 0 || i == 4) p.note(cFx, 0, nCrash, kCrash);
       if (i == 0) {
         p.note(cBoom, 0, 37, kBoom);
         p.fx(cBoom, 2, kPortaDown, 0x04);
@@ -448,7 +457,7 @@ Module glasswork() {
       if (last && i == 7) {
         p.drums(cPerc, 32, 2, "t.t.T.T.u.u.T.T.", kKit);
         for (int r = 48; r < 64; r += 4) p.fx(cSnare, r, kExtended, kRetrigger | 1);
-        p.note(cSnare, 48, 49, kSnare, 30);
+        p.note(cSnare, 48, nSnare, kSnare, 30);
       }
       emit(p);
     }
@@ -491,7 +500,7 @@ Module glasswork() {
         p.drums(cPerc, 32, 2, "t.T.u.t.", kKit);
         p.fx(cPerc, 47, kExtended, kPatternLoop | 1);
         p.drums(cKick, 48, 2, "k.k.", kKit);
-        p.note(cFx, 48, 49, kRiser, 40);
+        p.note(cFx, 48, nRiser, kRiser, 40);
         p.fx(cKick, 55, kBreak, 0x00);
       }
       emit(p);
@@ -515,7 +524,7 @@ Module glasswork() {
       if (i < 3) l.arp = arp1;
       PatternBuilder p(kChannels);
       place(p, l);
-      if (i == 0) p.note(cFx, 0, 49, kCrash);
+      if (i == 0) p.note(cFx, 0, nCrash, kCrash);
       if (i >= 2) {
         for (int v = 0; v < 4; ++v) {
           for (int r = 1; r < 64; r += 3) {

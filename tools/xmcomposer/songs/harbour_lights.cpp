@@ -15,6 +15,8 @@ namespace {
 enum Ins { kLead = 1, kArp, kBass, kKick, kSnare, kHat, kOpenHat, kTriLead, kTom, kBlip };
 
 constexpr int kLeadCh = 0, kArpCh = 1, kBassCh = 2, kDrumCh = 3;
+// Drum notes, spread over the level meter; relative notes undo the shift.
+constexpr int nKick = 46, nSnare = 52, nTom = 57, nHat = 60, nOpen = 64, kMiddleC = 49;
 
 std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
@@ -26,7 +28,7 @@ std::vector<Instrument> makeInstruments() {
     return w;
   }(), 4), false, 0.85, LoopMode::Forward, P);
   tune(lead, 0, P, kRate0);
-  lead.volume = 40;
+  lead.volume = 46;
   Instrument leadIns = instrument("pulse lead", lead, adsr(1, 12, 44), 600);
   leadIns.vibratoType = 0; leadIns.vibratoSweep = 24; leadIns.vibratoDepth = 6; leadIns.vibratoRate = 20;
   v.push_back(leadIns);
@@ -46,11 +48,11 @@ std::vector<Instrument> makeInstruments() {
     return w;
   }(), 2), false, 0.9, LoopMode::Forward, P);
   tune(bass, 0, P, kRate0);
-  bass.volume = 44;
+  bass.volume = 36;
   v.push_back(instrument("pulse bass", bass, adsr(0, 10, 40), 1400));
 
   Sample k = makeSample(kick(kRate12, 1.2), false, 0.97);
-  k.relativeNote = 12;
+  k.relativeNote = 12 - (nKick - kMiddleC);
   k.volume = 60;
   v.push_back(instrument("kick", k));
 
@@ -58,17 +60,17 @@ std::vector<Instrument> makeInstruments() {
   const Wave body = snare(kRate12, 7);
   for (size_t i = 0; i < sn.size() && i < body.size(); ++i) sn[i] = 0.5 * sn[i] + 0.7 * body[i];
   Sample s = makeSample(sn, false, 0.95);
-  s.relativeNote = 12;
+  s.relativeNote = 12 - (nSnare - kMiddleC);
   s.volume = 46;
   v.push_back(instrument("noise snare", s));
 
   Sample h = makeSample(chipNoise(kRate24, 0.05, 0.012, 1, 55), false, 0.7);
-  h.relativeNote = 24;
+  h.relativeNote = 24 - (nHat - kMiddleC);
   h.volume = 30;
   v.push_back(instrument("hat", h));
 
   Sample oh = makeSample(chipNoise(kRate24, 0.3, 0.08, 1, 56), false, 0.6);
-  oh.relativeNote = 24;
+  oh.relativeNote = 24 - (nOpen - kMiddleC);
   oh.volume = 26;
   v.push_back(instrument("open hat", oh));
 
@@ -84,7 +86,7 @@ std::vector<Instrument> makeInstruments() {
   v.push_back(triIns);
 
   Sample t = makeSample(tom(kRate12, 120), false, 0.95);
-  t.relativeNote = 12;
+  t.relativeNote = 12 - (nTom - kMiddleC);
   t.volume = 48;
   v.push_back(instrument("tom", t));
 
@@ -96,8 +98,9 @@ std::vector<Instrument> makeInstruments() {
 }
 
 const DrumKit kKit = {
-    {'k', {kKick, 49, -1}}, {'s', {kSnare, 49, -1}}, {'h', {kHat, 49, -1}}, {'g', {kHat, 49, 18}},
-    {'o', {kOpenHat, 49, -1}}, {'t', {kTom, 49, -1}}, {'T', {kTom, 44, -1}}, {'S', {kSnare, 49, 30}},
+    {'k', {kKick, nKick, -1}}, {'s', {kSnare, nSnare, -1}}, {'h', {kHat, nHat, -1}}, {'g', {kHat, nHat, 18}},
+    {'o', {kOpenHat, nOpen, -1}}, {'t', {kTom, nTom, -1}}, {'T', {kTom, nTom - 5, -1}},
+    {'S', {kSnare, nSnare, 30}},
 };
 
 using Bars = std::array<const char*, 4>;

@@ -22,8 +22,8 @@ std::vector<Instrument> makeInstruments() {
 
   Sample piano = makeSample(pluck(P, 220, 0.8, 11), false, 0.95, LoopMode::Forward, P);
   tune(piano, 12, P, kRate12);
-  piano.volume = 46;
-  v.push_back(instrument("felt piano", piano, adsr(0, 90, 14), 500));
+  piano.volume = 64;
+  v.push_back(instrument("felt piano", piano, adsr(0, 90, 20), 500));
 
   Sample strings = makeSample(lowpassLoop(detunedSaws(P, 64, {-1, 0, 1}, 12), 2200, kRate12), false, 0.9,
                               LoopMode::PingPong, P * 64);
@@ -48,7 +48,7 @@ std::vector<Instrument> makeInstruments() {
   for (int i = 0; i < P; ++i) b[i] = 0.8 * b[i] + 0.35 * tri[(2 * i) % P];
   Sample bass = makeSample(repeat(b, 2), false, 0.95, LoopMode::Forward, P);
   tune(bass, 12, P, kRate12);
-  bass.volume = 54;
+  bass.volume = 44;
   v.push_back(instrument("round bass", bass, adsr(1, 60, 36), 900));
 
   Sample bell = makeSample(fm(P, 48, 2.0, 3.0, 0.6, 1), false, 0.9, LoopMode::Forward, P);
