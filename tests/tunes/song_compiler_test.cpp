@@ -181,6 +181,8 @@ TEST(SongErrors, ReportLineAndCause) {
       {"  C-4\ntitle T\n", "line 1: continuation without a directive"},
       {"title T\nspeed 2 6\n", "line 2: speed needs two frame counts of 3 to 64"},
       {h + "seq x @a C-4\nv1 x\nv2 x\n", "no order list for voice 3"},
+      {h + "seq x @a C-4 B-7\nv1 x\nv2 +1 x\nv3 x\n", "voice 2: sequence x transposed by 1 leaves the note range"},
+      {h + "seq x @a C-0\nv1 x\nv2 x\nv3 x -1 x\n", "voice 3: sequence x transposed by -1 leaves the note range"},
   };
   for (const auto& c : cases) EXPECT_EQ(errorOf(c.text), c.error) << c.text;
 }

@@ -306,6 +306,35 @@ int sequenceRows(const std::vector<uint8_t>& seq, int& duration) {
   return rows;
 }
 
+// Every note a voice plays, after its order list's transposition, must be
+// one of the routine's 96 notes; returns the first offender's description.
+std::string checkTransposedNotes(const Song& song) {
+  for (int v = 0; v < 3; ++v) {
+    int transpose = 0;
+    for (uint8_t o : song.orders[v]) {
+      if (o == kLoop) break;
+      if (o >= 0x80) {
+        transpose = o - 0xA0;
+        continue;
+      }
+      const auto& seq = song.sequences[o];
+      for (size_t i = 0; i < seq.size(); ++i) {
+        uint8_t b = seq[i];
+        if (b == kSlide) {
+          i += 2;
+          continue;
+        }
+        if (b == kRest || b >= kTie) continue;
+        int note = b - 1 + transpose;
+        if (note < 0 || note >= kNoteCount)
+          return "voice " + std::to_string(v + 1) + ": sequence " + song.sequenceNames[o] + " transposed by " +
+                 std::to_string(transpose) + " leaves the note range";
+      }
+    }
+  }
+  return "";
+}
+
 void measure(Song& song) {
   for (int v = 0; v < 3; ++v) {
     int duration = 1, rows = 0;
@@ -410,6 +439,8 @@ bool parseSong(const std::string& text, Song& song, std::string& error) {
   if (!speedSet) return error = "no speed", false;
   for (int v = 0; v < 3; ++v)
     if (song.orders[v].empty()) return error = "no order list for voice " + std::to_string(v + 1), false;
+  error = checkTransposedNotes(song);
+  if (!error.empty()) return false;
   measure(song);
   return true;
 }
