@@ -1,5 +1,6 @@
 #include "host/pixel_converters.h"
 
+#include <bit>
 #include <cstring>
 
 namespace host {
@@ -9,16 +10,26 @@ inline uint32_t red(uint32_t p) { return (p >> 16) & 0xFFu; }
 inline uint32_t green(uint32_t p) { return (p >> 8) & 0xFFu; }
 inline uint32_t blue(uint32_t p) { return p & 0xFFu; }
 
+// Little-endian stores to any address (one plain store on little-endian hosts).
 inline void store16(uint8_t* d, uint32_t v) {
-  d[0] = static_cast<uint8_t>(v);
-  d[1] = static_cast<uint8_t>(v >> 8);
+  if constexpr (std::endian::native == std::endian::little) {
+    const uint16_t w = static_cast<uint16_t>(v);
+    std::memcpy(d, &w, 2);
+  } else {
+    d[0] = static_cast<uint8_t>(v);
+    d[1] = static_cast<uint8_t>(v >> 8);
+  }
 }
 
 inline void store32(uint8_t* d, uint32_t v) {
-  d[0] = static_cast<uint8_t>(v);
-  d[1] = static_cast<uint8_t>(v >> 8);
-  d[2] = static_cast<uint8_t>(v >> 16);
-  d[3] = static_cast<uint8_t>(v >> 24);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(d, &v, 4);
+  } else {
+    d[0] = static_cast<uint8_t>(v);
+    d[1] = static_cast<uint8_t>(v >> 8);
+    d[2] = static_cast<uint8_t>(v >> 16);
+    d[3] = static_cast<uint8_t>(v >> 24);
+  }
 }
 
 inline uint32_t pack565(uint32_t high, uint32_t mid, uint32_t low) {
