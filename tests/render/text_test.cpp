@@ -203,6 +203,7 @@ struct Page {
   content::ArticleView view;
   app::ViewState state;
   Page() : view(testing::emptyArticle()) { state.lineCount = 40; }
+  void setRule(int line, char style) { view.rule[static_cast<std::size_t>(line)].assign(1, style); }
   void put(int line, int column, char c, int style = 1, int colour = 1) {
     const auto at = content::ArticleView::cell(line, column);
     view.glyph[at] = static_cast<uint8_t>(c);
@@ -214,7 +215,7 @@ struct Page {
 TEST(ArticlePage, CellGeometry) {
   auto g = testing::makeGraphics(glyphAssets());
   Page p;
-  p.view.rule[5] = "3";  // transparent row
+  p.setRule(5, '3');  // transparent row
   p.put(5, 1, 'C');      // pixel (8, 0) of the cell
   p.put(5, 80, 'C');
   fillFrame(*g, kBackground);
@@ -234,10 +235,10 @@ TEST(ArticlePage, OpaqueOnlyForRuleZeroInRowsOneToThirty) {
   auto g = testing::makeGraphics(glyphAssets());
   Page p;
   for (int line = 0; line < 33; ++line) {
-    p.view.rule[static_cast<std::size_t>(line)].assign(1, '0');
+    p.setRule(line, '0');
     p.put(line, 1, 'B');
   }
-  p.view.rule[10] = "00";  // not exactly "0": transparent
+  p.view.rule[10].assign(2, '0');  // "00", not exactly "0": transparent
   fillFrame(*g, kBackground);
   drawArticleText(*g, p.state, p.view, 0);
   auto cellIsBlackAt = [&](int row) { return px(*g, 32, 175 + 12 * row + 11) == 0; };  // a value-0 pixel
@@ -252,7 +253,7 @@ TEST(ArticlePage, OpaqueOnlyForRuleZeroInRowsOneToThirty) {
 TEST(ArticlePage, SpaceInOpaqueRowShowsBackground) {
   auto g = testing::makeGraphics(glyphAssets());
   Page p;
-  p.view.rule[3] = "0";
+  p.setRule(3, '0');
   p.put(3, 1, ' ');
   p.put(3, 2, 'B');
   fillFrame(*g, kBackground);
@@ -294,10 +295,10 @@ TEST(ArticlePage, RulesUnderTextAndBeyondEnd) {
   auto g = testing::makeGraphics(glyphAssets());
   Page p;
   p.state.lineCount = 3;
-  p.view.rule[2] = "2";
-  p.view.rule[20] = "4";  // past the end of the article: still drawn
-  p.view.rule[0] = "1";   // row 0: middle at 181, above 193, not drawn
-  p.view.rule[32] = "1";  // row 32: middle at 565, drawn
+  p.setRule(2, '2');
+  p.setRule(20, '4');  // past the end of the article: still drawn
+  p.setRule(0, '1');   // row 0: middle at 181, above 193, not drawn
+  p.setRule(32, '1');  // row 32: middle at 565, drawn
   fillFrame(*g, kBackground);
   drawArticleRules(*g, p.state, p.view, 0);
   EXPECT_EQ(px(*g, 20, 175 + 24 + 6), 0xFF0000u);
