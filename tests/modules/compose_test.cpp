@@ -80,6 +80,20 @@ TEST(PatternBuilder, EchoRepeatsNotesLaterAndSofter) {
   EXPECT_EQ(p.at(0, 1), Cell{});
 }
 
+TEST(PatternBuilder, ReleasesOnlyChannelsThatPlayNothing) {
+  PatternBuilder p(3, 8);
+  p.note(0, 5, 49, 1);        // plays: left alone
+  p.fx(1, 0, kSpeed, 3);      // an effect alone is not a note: released, effect kept
+  p.releaseIdle(0);
+  p.releaseIdle(1);
+  p.releaseIdle(2);
+  EXPECT_EQ(p.at(0, 0), Cell{});
+  EXPECT_EQ(p.at(0, 1), (Cell{kKeyOff, 0, 0, kSpeed, 3}));
+  EXPECT_EQ(p.at(0, 2).note, kKeyOff);
+  p.releaseIdle(2);  // a key off counts as playing: nothing more happens
+  for (int r = 1; r < 8; ++r) EXPECT_EQ(p.at(r, 2), Cell{});
+}
+
 TEST(SongKit, ChordFiguresWrapIntoTheNextOctave) {
   PatternBuilder p(1, 8);
   chordFigure(p, 0, 0, 2, "14.^", "C", 4, 7);

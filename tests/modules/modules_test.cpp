@@ -150,8 +150,12 @@ TEST(ModuleFiles, EnvelopesMoveForward) {
           EXPECT_GT(e->points[i].tick, e->points[i - 1].tick) << n << " " << ins.name << " point " << i;
         }
         EXPECT_LE(e->points.size(), 12u);
-        if (e->sustain >= 0) EXPECT_LT(e->sustain, static_cast<int>(e->points.size()));
-        if (e->loopStart >= 0) EXPECT_LE(e->loopStart, e->loopEnd);
+        if (e->sustain >= 0) {
+          EXPECT_LT(e->sustain, static_cast<int>(e->points.size()));
+        }
+        if (e->loopStart >= 0) {
+          EXPECT_LE(e->loopStart, e->loopEnd);
+        }
       }
     }
   }

@@ -133,6 +133,13 @@ void PatternBuilder::volume(int channel, int row, uint8_t columnByte) {
   if (row >= 0 && row < pattern_.rows) at(row, channel).volume = columnByte;
 }
 
+void PatternBuilder::releaseIdle(int channel) {
+  for (int r = 0; r < pattern_.rows; ++r) {
+    if (at(r, channel).note != 0) return;
+  }
+  at(0, channel).note = kKeyOff;
+}
+
 void PatternBuilder::echo(int from, int to, int delay, double scale, int fallbackVolume) {
   for (int r = pattern_.rows - 1 - delay; r >= 0; --r) {
     const Cell src = at(r, from);

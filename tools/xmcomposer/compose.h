@@ -63,6 +63,11 @@ class PatternBuilder {
   void fx(int channel, int row, uint8_t effect, uint8_t param);
   void volume(int channel, int row, uint8_t columnByte);  // raw volume column
 
+  // A channel that plays nothing in this pattern is released with a key off
+  // on its first row (if that row is free), so a held note from the section
+  // before does not ring on under the next one.
+  void releaseIdle(int channel);
+
   // Copies every note of `from` into `to`, `delay` rows later (clipped at the
   // pattern's end) and at `scale` of the volume: the tracker echo.
   void echo(int from, int to, int delay, double scale, int fallbackVolume = 64);

@@ -110,6 +110,7 @@ int build(Module& m, const Section& s) {
   }
   // The swing: long and short sixteenths.
   for (int r = 0; r < 64; ++r) p.fx(kDrumCh, r, kSpeed, r % 2 == 0 ? 7 : 5);
+  for (int c : {kBassCh, kKeysCh, kLeadCh}) p.releaseIdle(c);
   return addPattern(m, p);
 }
 

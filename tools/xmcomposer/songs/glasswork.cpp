@@ -249,6 +249,7 @@ void place(PatternBuilder& p, const Layers& l) {
       b.param = kNoteCut | 2;
     }
   }
+  for (int c : {cSub, cBass, cPad0, cPad1, cPad2, cPad3, cStr0, cStr1, cStr2, cLead, cHarm, cChip}) p.releaseIdle(c);
   // Echoes: three sixteenths late, softer, on the other side.
   p.echo(cArp, cArpEcho, 6, 0.5, 30);
   p.echo(cLead, cLeadEcho, 6, 0.4, 30);
@@ -391,7 +392,6 @@ Module glasswork() {
       l.pluck = i >= 4 || second ? pluckLine : nullptr;
       l.pad = true;
       l.arp = (i % 2) ? arp2 : arp1;
-      if (i == 7) l.lead = {lead[bar], lead[bar + 1]};
       PatternBuilder p(kChannels);
       place(p, l);
       if (i == 0) {
@@ -526,8 +526,14 @@ Module glasswork() {
       place(p, l);
       if (i == 0) p.note(cFx, 0, nCrash, kCrash);
       if (i >= 2) {
+        // The pads fade: each new chord starts lower, and slides down.
+        const int start[2][2] = {{-1, 12}, {12, 10}};
         for (int v = 0; v < 4; ++v) {
-          for (int r = 1; r < 64; r += 3) {
+          for (int half = 0; half < 2; ++half) {
+            const int level = start[i - 2][half];
+            if (level >= 0) p.volume(cPad0 + v, half * 32, volumeColumn(level));
+          }
+          for (int r = (i == 2 ? 1 : 40); r < 64; r += 3) {
             if (!p.at(r, cPad0 + v).note) p.fx(cPad0 + v, r, kVolSlide, 0x01);
           }
         }

@@ -156,6 +156,7 @@ int build(Module& m, const Section& s) {
     const char* drums = (bar == 3 && s.lastBarDrums) ? s.lastBarDrums : s.drums;
     if (drums) p.drums(kDrumCh, r0, 1, drums, kKit);
   }
+  for (int c : {kLeadCh, kArpCh, kBassCh}) p.releaseIdle(c);
   return addPattern(m, p);
 }
 

@@ -92,6 +92,7 @@ int build(Module& m, const Section& s) {
     }
     if (s.bass) bassRhythm(p, kBassCh, r0, 4, s.bass, chord, 2, kBass);
   }
+  for (int c : {kStringCh, kLeadCh, kBassCh}) p.releaseIdle(c);
   return addPattern(m, p);
 }
 
