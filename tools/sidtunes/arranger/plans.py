@@ -143,7 +143,7 @@ PLANS[6] = dict(title='Ninth Wave', note='epic, fast, minor', key='C', scale='mi
 PLANS[7] = dict(title='Rusty Orbit', note='funky, syncopated bass', key='E', scale='dorian', speed=[6,6], bass_oct=2,
   filter_owner='bass', loop_bar=2, slide=60,
   instruments=instruments(dict(bassflt='flt=50:400:18:50 res=A mode=lp fdown fonce', bassw='41:+0', bassad='09', basssr='89', basspws='0', basspw='500',
-      bassx='', arpw='41', arpsr='09', arpad='03',
+      bassx='flt=50:400:18:50 res=A mode=lp fdown fonce', arpw='41', arpsr='09', arpad='03',
       leadw='41:+0', leadad='0A', leadsr='8A', leadvib='12,3,3', leadpw='300', leadpws='12')),
   sections=[
     dict(name='intro', chords=['Em7','Em7'], bass='r--oK-rQS-ro--Gr', v3='H-H-H-H-H-H-H-H-'),
