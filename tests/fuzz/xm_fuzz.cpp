@@ -14,9 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xm::OfflineRenderer renderer;
   if (renderer.load(data, static_cast<int64_t>(size))) {
     std::vector<int16_t> block(2 * xm::kBlockFrames);
-    // About 300 ticks at 125 BPM, more at faster tempos.
-    for (int i = 0; i < 300; ++i) renderer.renderBlock(block.data());
-    xm::traceSong(*renderer.song(), 44100 * 60, false);
+    // 150 blocks: about 150 ticks at 125 BPM, 300 at the fastest tempo;
+    // then the sequencer alone for up to 20 s more (a few hundred ticks).
+    for (int i = 0; i < 150; ++i) renderer.renderBlock(block.data());
+    xm::traceSong(*renderer.song(), 44100 * 20, false);
   }
   host::FakeLoopingAudioOutput output;
   xm::ModulePlayer player(output);

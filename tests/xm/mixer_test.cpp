@@ -228,6 +228,14 @@ TEST(XmMixer, ConversionRoundsHalfToEvenAndClips) {
                                          {32767.4f, 32767}, {32767.6f, 32767}, {40000, 32767}, {-32768.6f, -32768},
                                          {-90000, -32768}, {NAN, -32768}};
   for (auto [in, out] : table) EXPECT_EQ(xm::convertSample(in), out) << in;
+  // Whole blocks convert the same way (in groups of eight and one by one).
+  std::vector<float> block;
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    for (auto [in, out] : table) block.push_back(in);
+  }
+  std::vector<int16_t> pcm(block.size());
+  xm::convertBlock(block.data(), pcm.data(), static_cast<int32_t>(block.size() / 2));
+  for (size_t i = 0; i < block.size(); ++i) EXPECT_EQ(pcm[i], xm::convertSample(block[i])) << block[i];
 }
 
 TEST(XmMixer, LoudMixesClipPerSample) {

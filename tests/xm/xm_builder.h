@@ -61,6 +61,10 @@ struct Module {
 };
 
 inline void put8(std::vector<uint8_t>& o, uint32_t v) { o.push_back(static_cast<uint8_t>(v)); }
+template <typename It>
+inline void putRange(std::vector<uint8_t>& o, It first, It last) {
+  for (; first != last; ++first) o.push_back(static_cast<uint8_t>(*first));
+}
 inline void put16(std::vector<uint8_t>& o, uint32_t v) {
   put8(o, v);
   put8(o, v >> 8);
@@ -94,12 +98,12 @@ inline void packCell(std::vector<uint8_t>& o, const xm::XmCell& c) {
 inline std::vector<uint8_t> Module::bytes() const {
   std::vector<uint8_t> o;
   const char* sig = "Extended Module: ";
-  o.insert(o.end(), sig, sig + 17);
+  putRange(o, sig, sig + 17);
   const char* name = "test module         ";
-  o.insert(o.end(), name, name + 20);
+  putRange(o, name, name + 20);
   put8(o, 0x1A);
   const char* tracker = "builder             ";
-  o.insert(o.end(), tracker, tracker + 20);
+  putRange(o, tracker, tracker + 20);
   put16(o, 0x0104);
   put32(o, 276);
   put16(o, static_cast<uint32_t>(orders.size()));
@@ -119,7 +123,7 @@ inline std::vector<uint8_t> Module::bytes() const {
     put8(o, 0);
     put16(o, static_cast<uint32_t>(p.rows));
     put16(o, static_cast<uint32_t>(packed.size()));
-    o.insert(o.end(), packed.begin(), packed.end());
+    putRange(o, packed.begin(), packed.end());
   }
   for (const Instrument& in : instruments) {
     const bool any = !in.samples.empty();
@@ -129,7 +133,7 @@ inline std::vector<uint8_t> Module::bytes() const {
     put16(o, static_cast<uint32_t>(in.samples.size()));
     if (!any) continue;
     put32(o, 40);
-    o.insert(o.end(), in.sampleForNote.begin(), in.sampleForNote.end());
+    putRange(o, in.sampleForNote.begin(), in.sampleForNote.end());
     for (const Envelope* e : {&in.volume, &in.panning}) {
       for (size_t i = 0; i < 12; ++i) {
         put16(o, i < e->points.size() ? e->points[i].first : 0);
