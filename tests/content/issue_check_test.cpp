@@ -151,6 +151,7 @@ TEST(IssueWidths, TextColourStyleAndRuleWidths) {
 TEST(IssueAlphabet, CharactersColoursAndStyles) {
   const std::set<unsigned char> blocks = {0xDB, 0xDC, 0xDF, 0xDD, 0xDE, 0xB0, 0xB1, 0xB2, 0xFE};
   std::map<char, long> colourCount;
+  std::set<unsigned char> used;
   long cells = 0, style2 = 0, linesWith04 = 0;
   for (int n = 1; n <= 20; ++n) {
     for (int i = 0; i < lineCount(n); ++i) {
@@ -158,6 +159,7 @@ TEST(IssueAlphabet, CharactersColoursAndStyles) {
       bool has04 = false;
       for (unsigned char c : l.text) {
         has04 |= c == 0x04;
+        used.insert(c);
         EXPECT_TRUE((c >= 32 && c <= 124) || blocks.count(c) || c == 0x04) << n << ":" << i << " byte " << int(c);
       }
       linesWith04 += has04;
@@ -176,6 +178,8 @@ TEST(IssueAlphabet, CharactersColoursAndStyles) {
     }
   }
   EXPECT_EQ(linesWith04, 2);
+  // Every block and shade character of the banners is in use somewhere.
+  for (unsigned char b : blocks) EXPECT_TRUE(used.count(b)) << "byte " << int(b);
   // About one cell in fourteen is drawn in the lighter face.
   EXPECT_GT(style2 * 15, cells);
   EXPECT_LT(style2 * 13, cells);
