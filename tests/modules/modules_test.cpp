@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "tools/xmcomposer/analysis.h"
 #include "tools/xmcomposer/compose.h"
 #include "tools/xmcomposer/xm_file.h"

@@ -251,8 +251,7 @@ Module harbourLights() {
   v4.leadIns = kTriLead; v4.drums = beat2; v4.lastBarDrums = fill; v4.bass = bassPush; v4.arpStride = 2;
   const int pVerse4 = build(m, v4);
 
-  // Last chorus a tone up... kept in key: the lead climbs an octave over the
-  // same chords for the first half.
+  // Last chorus: the arpeggio stutters on every row, a little louder.
   Section c3{chorusChords, chorusA};
   c3.drums = beat2; c3.bass = bassPush; c3.arpStride = 1; c3.arpVolume = 40;
   const int pChorus3 = build(m, c3);
