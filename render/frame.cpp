@@ -41,6 +41,17 @@ void fillSpan(Graphics& g, int32_t y, int32_t x0, int32_t x1, uint32_t colour) {
   std::fill(row + x0, row + x1 + 1, colour);
 }
 
+// Colours of rainbow pixel k: amplitude 124 around 125 in the middle row,
+// 64 around 65 above and below.
+RuleColours rainbowAt(double animClock, int32_t k) {
+  const double u = animClock + k;
+  const double sr = std::sin(0.01 * u);
+  const double sg = std::sin(0.012 * u + 0.96);
+  const double sb = std::sin(0.013 * u + 2.47);
+  return {rgb(roundEven(124 * sr + 125), roundEven(124 * sg + 125), roundEven(124 * sb + 125)),
+          rgb(roundEven(64 * sr + 65), roundEven(64 * sg + 65), roundEven(64 * sb + 65))};
+}
+
 }  // namespace
 
 int32_t roundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
@@ -136,19 +147,25 @@ void drawRule(Graphics& g, int32_t y, int32_t x, int32_t length, int32_t style, 
   }
   if (static_cast<uint32_t>(style) != kRainbowStyle) return;
   // The rainbow covers length + 1 columns; its three sines drift with the clock.
+  if (!g.rainbowReady || g.rainbowClock != animClock) {
+    for (int32_t k = 0; k <= kFrameWidth; ++k) {
+      const RuleColours c = rainbowAt(animClock, k);
+      g.rainbowMiddle[static_cast<std::size_t>(k)] = c.middle;
+      g.rainbowOuter[static_cast<std::size_t>(k)] = c.outer;
+    }
+    g.rainbowClock = animClock;
+    g.rainbowReady = true;
+  }
   for (int32_t k = 0; k <= length; ++k) {
     const int32_t col = x + k;
     if (col < 0 || col >= kFrameWidth) continue;
-    const double u = animClock + k;
-    const double sr = std::sin(0.01 * u);
-    const double sg = std::sin(0.012 * u + 0.96);
-    const double sb = std::sin(0.013 * u + 2.47);
-    const uint32_t middle = rgb(roundEven(124 * sr + 125), roundEven(124 * sg + 125), roundEven(124 * sb + 125));
-    const uint32_t outer = rgb(roundEven(64 * sr + 65), roundEven(64 * sg + 65), roundEven(64 * sb + 65));
+    const RuleColours c = k <= kFrameWidth
+                              ? RuleColours{g.rainbowMiddle[static_cast<std::size_t>(k)], g.rainbowOuter[static_cast<std::size_t>(k)]}
+                              : rainbowAt(animClock, k);
     for (int32_t dy = -1; dy <= 1; ++dy) {
       const int32_t row = y + dy;
       if (row < 0 || row >= kFrameHeight) continue;
-      g.frame[static_cast<std::size_t>(row) * kFrameWidth + static_cast<std::size_t>(col)] = dy == 0 ? middle : outer;
+      g.frame[static_cast<std::size_t>(row) * kFrameWidth + static_cast<std::size_t>(col)] = dy == 0 ? c.middle : c.outer;
     }
   }
 }

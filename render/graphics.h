@@ -138,6 +138,13 @@ struct Graphics {
   int32_t dragging = 0;    // 1 while the thumb is held
   double scrollerPhase = 0.0;  // status-line scroller's pixel phase
 
+  // Rainbow rule colours of pixels k = 0..800 at one animation clock: every
+  // rainbow rule drawn in a frame shares them.
+  std::array<uint32_t, kFrameWidth + 1> rainbowMiddle{};
+  std::array<uint32_t, kFrameWidth + 1> rainbowOuter{};
+  double rainbowClock = 0.0;
+  bool rainbowReady = false;
+
   IntroState intro;
 };
 
