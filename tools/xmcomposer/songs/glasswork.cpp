@@ -237,16 +237,13 @@ void place(PatternBuilder& p, const Layers& l) {
       }
     }
   }
-  // Stab voice 2 plays the chord's next tone a step later than voice 1.
+  // Stab voice 2 plays a fifth above voice 1; both are cut two rows later.
   for (int r = 0; r < 64; ++r) {
-    Cell& a = p.at(r, cStab0);
     Cell& b = p.at(r, cStab1);
-    if (b.note && b.note != kKeyOff) {
-      b.note = static_cast<uint8_t>(b.note + 7);
-      a.effect = kExtended;
-      a.param = kNoteCut | 2;  // the last tick of a row at speed 3
-      b.effect = kExtended;
-      b.param = kNoteCut | 2;
+    if (!b.note || b.note == kKeyOff) continue;
+    b.note = static_cast<uint8_t>(b.note + 7);
+    for (int c : {cStab0, cStab1}) {
+      if (r + 2 < 64 && !p.at(r + 2, c).note) p.fx(c, r + 2, kExtended, kNoteCut | 1);
     }
   }
   for (int c : {cSub, cBass, cPad0, cPad1, cPad2, cPad3, cStr0, cStr1, cStr2, cLead, cHarm, cChip}) p.releaseIdle(c);
