@@ -94,3 +94,33 @@ TEST(NoteFacts, CountsTheNotesTheMeterShows) {
 
 }  // namespace
 }  // namespace xmc
+
+namespace xmc {
+namespace {
+
+TEST(MeterFacts, OneNotePushesItsBarAndNeighboursThenTheyFall) {
+  // Four rows of 0.12 s at 60 frames a second: 29 frames, the note sounds in
+  // the first 8.
+  //   bar 1:    145, 143 ... 135, then 129 clamps to 131 and +2 gives 133;
+  //             falls back 135 ... 147 in 7 frames: 15 lit frames
+  //   bars 0,2: 146, 145 ... 139; falls back 141 ... 147 in 4: 12 each
+  // 15 + 12 + 12 = 39 lit bar-frames.
+  Module m = timingModule({0}, 1, {});
+  m.patterns[0].cells[0].note = 46;
+  const MeterFacts f = meterFacts(m, 60.0);
+  EXPECT_EQ(f.barsEverLit, 3);
+  EXPECT_NEAR(f.meanLitBars, 39.0 / 29.0, 1e-9);
+}
+
+TEST(MeterFacts, NotesOutsideTheDisplayMoveNothing) {
+  // note : bars lit
+  const int cases[][2] = {{45, 0}, {84, 0}, {83, 3}, {kKeyOff, 0}};
+  for (const auto& c : cases) {
+    Module m = timingModule({0}, 1, {});
+    m.patterns[0].cells[0].note = static_cast<uint8_t>(c[0]);
+    EXPECT_EQ(meterFacts(m, 60.0).barsEverLit, c[1]) << "note " << c[0];
+  }
+}
+
+}  // namespace
+}  // namespace xmc

@@ -207,6 +207,17 @@ TEST(ModuleFiles, MelodiesSitWhereTheLevelMeterShowsThem) {
   }
 }
 
+TEST(ModuleFiles, TheLevelMeterDances) {
+  // The reader's meter at 60 frames a second over the whole song: most
+  // bars get their turn, and a few are up at any time (the ballad is calmer).
+  const double minimumMean[] = {6.0, 4.0, 4.0, 1.5};
+  for (int n = 1; n <= 4; ++n) {
+    const MeterFacts f = meterFacts(load(n), 60.0);
+    EXPECT_GE(f.barsEverLit, 24) << n;
+    EXPECT_GE(f.meanLitBars, minimumMean[n - 1]) << n;
+  }
+}
+
 TEST(ModuleFiles, TheReaderModuleUsesTheEffectVocabulary) {
   const Module m = load(1);
   std::set<int> used;  // effect, or 0xE0 + sub-effect; speed and tempo apart

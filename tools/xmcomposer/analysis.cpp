@@ -1,11 +1,17 @@
 #include "tools/xmcomposer/analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace xmc {
 
-PlayFacts playFacts(const Module& m) {
+namespace {
+
+// Walks the song as a player would, calling `visit(pattern, row, seconds)`
+// for every row played.
+template <typename Visit>
+PlayFacts walk(const Module& m, Visit visit) {
   PlayFacts f;
   int speed = m.speed, bpm = m.bpm;
   int order = 0, row = 0;
@@ -51,7 +57,9 @@ PlayFacts playFacts(const Module& m) {
           break;
       }
     }
-    f.seconds += (std::max(speed, 1) + delay) * 2.5 / bpm;
+    const double rowSeconds = (std::max(speed, 1) + delay) * 2.5 / bpm;
+    visit(m.order.at(order), row, rowSeconds);
+    f.seconds += rowSeconds;
     ++f.rowsPlayed;
     if (nextRow < 0) {
       nextRow = row + 1;
@@ -75,6 +83,54 @@ PlayFacts playFacts(const Module& m) {
     }
     row = nextRow;
   }
+  return f;
+}
+
+}  // namespace
+
+PlayFacts playFacts(const Module& m) {
+  return walk(m, [](int, int, double) {});
+}
+
+std::vector<TimedRow> rowTimeline(const Module& m) {
+  std::vector<TimedRow> rows;
+  walk(m, [&](int pattern, int row, double seconds) { rows.push_back({pattern, row, seconds}); });
+  return rows;
+}
+
+MeterFacts meterFacts(const Module& m, double fps) {
+  constexpr int kBars = 40;
+  constexpr double kTop = 131, kRest = 147;
+  std::vector<double> bar(kBars + 1, kRest);
+  std::vector<bool> lit(kBars, false);
+  MeterFacts f;
+  long frames = 0, litTotal = 0;
+  double rowEnd = 0, now = 0;
+  const std::vector<TimedRow> rows = rowTimeline(m);
+  for (const TimedRow& r : rows) {
+    rowEnd += r.seconds;
+    for (; now < rowEnd; now += 1.0 / fps, ++frames) {
+      const Pattern& p = m.patterns.at(r.pattern);
+      for (int c = 0; c < m.channels; ++c) {
+        const int i = p.cells.at(static_cast<size_t>(r.row) * m.channels + c).note - 45;
+        if (i >= 1 && i <= 38) {
+          bar[i] -= 4;
+          bar[i - 1] -= 3;
+          bar[i + 1] -= 3;
+        }
+      }
+      for (int b = 0; b < kBars; ++b) {
+        if (bar[b] < kTop) bar[b] = kTop;
+        if (bar[b] <= kRest) bar[b] += 2;
+        if (std::floor(bar[b]) <= kRest) {
+          lit[b] = true;
+          ++litTotal;
+        }
+      }
+    }
+  }
+  for (bool b : lit) f.barsEverLit += b ? 1 : 0;
+  f.meanLitBars = frames ? double(litTotal) / frames : 0;
   return f;
 }
 

@@ -117,6 +117,7 @@ Module lastFerryHome() {
   const Bars b1 = {"Dm", "Am"}, b2 = {"F", "E"};
 
   const char* arpUp = "1...2...3...5...4...3...2...3...";
+  const char* arpFlow = "1.2.3.5.4.3.2.3.1.2.3.5.6.5.3.2.";  // the chorus moves in sixteenths
   const char* arpWide = "1.......3...5.......4...5...3...";
   const char* arpSparse = "1...............3...............";
   const char* bassHalf = "R...F...";
@@ -159,10 +160,10 @@ Module lastFerryHome() {
   add(sec(v3, mv3, arpUp, false, bassHalf));
   add(sec(v4, mv4, arpUp, false, bassHalf));
   // Chorus 1: the strings come in.
-  add(sec(c1, mc1, arpUp, true, bassMove));
-  add(sec(c2, mc2, arpUp, true, bassMove));
-  add(sec(c3, mc3, arpUp, true, bassMove));
-  add(sec(c4, mc4, arpUp, true, bassMove));
+  add(sec(c1, mc1, arpFlow, true, bassMove));
+  add(sec(c2, mc2, arpFlow, true, bassMove));
+  add(sec(c3, mc3, arpFlow, true, bassMove));
+  add(sec(c4, mc4, arpFlow, true, bassMove));
   // Interlude: the bell plays the verse tune an octave up, sparse piano.
   Section i1 = sec(v1, mv1, arpSparse, true, bassHalf);
   i1.leadIns = kBell; i1.leadTranspose = 12; i1.stringIns = kPad;
@@ -178,10 +179,10 @@ Module lastFerryHome() {
   br2.stringTone = 3;
   const int pBridge2 = add(br2);
   // Last chorus with the strings on the third, the reed an octave up on the end.
-  add(sec(c1, mc1, arpUp, true, bassMove));
-  add(sec(c2, mc2, arpUp, true, bassMove));
-  add(sec(c3, mc3, arpUp, true, bassMove));
-  Section last = sec(c4, mc4, arpUp, true, bassMove);
+  add(sec(c1, mc1, arpFlow, true, bassMove));
+  add(sec(c2, mc2, arpFlow, true, bassMove));
+  add(sec(c3, mc3, arpFlow, true, bassMove));
+  Section last = sec(c4, mc4, arpFlow, true, bassMove);
   last.stringTone = 1;
   add(last);
   // Outro: verse chords, the piano alone again, slowing down.
