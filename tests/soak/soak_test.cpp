@@ -66,8 +66,8 @@ TEST_F(ReaderSoak, SeededRandomUseKeepsEveryInvariant) {
   RandomUser user(session, seed);
   const auto wallStart = std::chrono::steady_clock::now();
   const double virtualStart = session.clock.now();
-  // Long runs report once per virtual hour, so a run in the background can be followed.
-  const int64_t chunk = frames > 4 * 225'000 ? 225'000 : frames;
+  // Long runs report every six virtual minutes, so a run in the background can be followed.
+  const int64_t chunk = frames >= 100'000 ? 22'500 : frames;
   std::string broken;
   int64_t done = 0;
   while (done < frames && broken.empty()) {

@@ -1,0 +1,158 @@
+#!/bin/sh
+# The performance record in one command: builds the release preset's
+# benchmarks and the program, runs every benchmark, measures the peak memory
+# of a real run (the program under Xvfb for a few seconds, intro and reader),
+# and prints one table with each figure, its target and pass/fail.
+#
+#   sh tools/perf_record.sh            # build/release, as the release preset
+#   BUILD_DIR=build/mine sh tools/perf_record.sh
+#
+# Needs: Xvfb, xdotool, /usr/bin/time (package time), python3, and xmp and
+# sidplayfp for the comparisons (tools/setup.sh installs them). Exit status:
+# 0 when every figure meets its target, 1 otherwise.
+set -eu
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build/release}
+OUT=${PERF_OUT:-/tmp/qv_perf}
+mkdir -p "$OUT"
+
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  cmake --preset release -B "$BUILD_DIR" > "$OUT/configure.log"
+fi
+benches="bench_render bench_host bench_content bench_startup bench_xm bench_sid"
+cmake --build "$BUILD_DIR" --target $benches quorvaline -j2 > "$OUT/build.log"
+
+# Every benchmark program, five repetitions each (the comparisons with xmp and
+# sidplayfp run once: they already time 30 s of audio per tune).
+for b in $benches; do
+  reps=5
+  case $b in bench_xm|bench_sid) reps=1 ;; esac
+  echo "running $b" >&2
+  "$BUILD_DIR/bench/$b" --benchmark_repetitions=$reps --benchmark_format=json \
+    --benchmark_out="$OUT/$b.json" --benchmark_out_format=json > /dev/null 2> "$OUT/$b.err" || true
+done
+
+# Peak memory of a real run: the program under Xvfb with the disk audio
+# driver, Escape after 4 s (leaves the intro), Escape 5 s later (ends it).
+peak_kb=0
+if command -v Xvfb > /dev/null && [ -x /usr/bin/time ]; then
+  n=$((200 + $$ % 300))
+  Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp > /dev/null 2>&1 &
+  xpid=$!
+  i=0
+  while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+  DISPLAY=":$n" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$OUT/run.raw" \
+    /usr/bin/time -f '%M' -o "$OUT/peak.txt" "$BUILD_DIR/quorvaline" > "$OUT/run.log" 2>&1 &
+  rpid=$!
+  sleep 4; DISPLAY=":$n" xdotool key Escape || true
+  sleep 5; DISPLAY=":$n" xdotool key Escape || true
+  i=0
+  while kill -0 $rpid 2> /dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+  kill $rpid 2> /dev/null || true
+  wait $rpid 2> /dev/null || true
+  kill $xpid 2> /dev/null || true
+  wait $xpid 2> /dev/null || true
+  peak_kb=$(tail -n 1 "$OUT/peak.txt" 2> /dev/null | tr -dc '0-9')
+  rm -f "$OUT/run.raw"
+fi
+
+python3 - "$OUT" "${peak_kb:-0}" << 'EOF'
+import json, os, platform, sys
+
+out, peak_kb = sys.argv[1], int(sys.argv[2] or 0)
+
+def load(bench):
+    path = os.path.join(out, bench + ".json")
+    try:
+        with open(path) as f:
+            return json.load(f)["benchmarks"]
+    except (OSError, ValueError, KeyError):
+        return []
+
+def median(bench, name):
+    """Median real time in ms of a benchmark run with repetitions (or its single run)."""
+    rows = [r for r in load(bench) if r.get("run_name") == name and r.get("error_occurred") is not True]
+    med = [r for r in rows if r.get("aggregate_name") == "median"]
+    row = med[0] if med else (rows[0] if rows else None)
+    if row is None:
+        return None
+    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[row.get("time_unit", "ns")]
+    return row["real_time"] * scale
+
+def counter(bench, name, key):
+    for r in load(bench):
+        if r.get("run_name") == name and key in r and r.get("aggregate_name", "median") in ("median", ""):
+            return r[key]
+    for r in load(bench):
+        if r.get("run_name") == name and key in r:
+            return r[key]
+    return None
+
+def worst(values, pick):
+    values = [v for v in values if v is not None]
+    return pick(values) if values else None
+
+converters = [median("bench_host", "BM_Converter/%d" % i) for i in range(8)]
+sid_ratio = [counter("bench_sid", "BM_VersusSidplayfp/%d/iterations:1" % i, "ratio") for i in range(3)]
+sid_x = [counter("bench_sid", "BM_VersusSidplayfp/%d/iterations:1" % i, "ours_x") for i in range(3)]
+embedded = [counter("bench_sid", "BM_EmbeddedTune/%d" % i, "realtime") for i in range(1, 13)]
+xm_ratio = lambda ch: counter("bench_xm", "BM_XmpComparison/%d/iterations:3/manual_time" % ch, "ratio")
+
+# figure, value, unit, target, better ("<=" lower is better, ">=" higher is better)
+rows = [
+    ("reader frame drawing, busiest page (median)", median("bench_render", "BM_ReaderFrameBusiestPage"), "ms", 5.0, "<="),
+    ("reader frame drawing, full page (median)", median("bench_render", "BM_ReaderFrameFullPage"), "ms", 5.0, "<="),
+    ("intro frame drawing (median)", median("bench_render", "BM_IntroFrame"), "ms", 5.0, "<="),
+    ("reader frame + present, headless (median)", median("bench_startup", "BM_ReaderFrame"), "ms", 6.0, "<="),
+    ("pixel converter, slowest of 8, full frame", worst(converters, max), "ms", 2.0, "<="),
+    ("openArticle, article 11 (median)", median("bench_content", "BM_OpenArticle/11"), "ms", 20.0, "<="),
+    ("start-up to first present", median("bench_startup", "BM_StartUpToFirstFrame/iterations:10"), "ms", 1000.0, "<="),
+    ("XM real-time factor, 4 channels", counter("bench_xm", "BM_Mix/4", "realtime_x"), "x", 20.0, ">="),
+    ("XM real-time factor, 28 channels", counter("bench_xm", "BM_Mix/28", "realtime_x"), "x", 5.0, ">="),
+    ("XM speed / xmp speed, 4 channels", xm_ratio(4), "", 0.5, ">="),
+    ("XM speed / xmp speed, 28 channels", xm_ratio(28), "", 0.5, ">="),
+    ("SID real-time factor, slowest shipped tune", worst(embedded, min), "x", 10.0, ">="),
+    ("SID real-time factor, slowest test tune", worst(sid_x, min), "x", 10.0, ">="),
+    ("SID speed / sidplayfp speed, slowest", worst(sid_ratio, min), "", 1.0, ">="),
+    ("peak memory of a real run (VmHWM)", peak_kb / 1024.0 if peak_kb else None, "MiB", 200.0, "<="),
+]
+
+def fmt(v):
+    if v is None:
+        return "n/a"
+    return "%.3g" % v if abs(v) < 100 else "%.0f" % v
+
+ok = True
+print("| figure | measured | target | result |")
+print("|---|---|---|---|")
+for name, value, unit, target, better in rows:
+    if value is None:
+        verdict = "not measured"
+        ok = False
+    else:
+        passed = value <= target if better == "<=" else value >= target
+        verdict = "pass" if passed else "FAIL"
+        ok = ok and passed
+    u = (" " + unit) if unit else ""
+    print("| %s | %s%s | %s %s%s | %s |" % (name, fmt(value), u, better, fmt(target), u, verdict))
+
+cpu = "unknown"
+try:
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+except OSError:
+    pass
+mem = 0
+try:
+    for line in open("/proc/meminfo"):
+        if line.startswith("MemTotal"):
+            mem = int(line.split()[1]) // 1024
+except OSError:
+    pass
+print()
+print("machine: %d cores (nproc %d), %s, %d MiB RAM, %s" %
+      (os.cpu_count() or 0, len(os.sched_getaffinity(0)), cpu, mem, platform.platform()))
+sys.exit(0 if ok else 1)
+EOF
