@@ -149,10 +149,10 @@ void SidPlayer::stop() {
     p.deviceOpen = false;
   }
   p.output.reset();
-  // Release the headers: the reset handed both buffers back.
-  for (StreamBuffer& buffer : p.buffers) {
-    if (buffer.header.flags & host::kWaveHeaderPrepared) p.output.unprepareHeader(&buffer.header);
-  }
+  // Release the headers. The output checks their flags under its own lock (a
+  // buffer whose done notification is still on its way reports that it is
+  // queued, and close hands it back); the results do not matter any more.
+  for (StreamBuffer& buffer : p.buffers) p.output.unprepareHeader(&buffer.header);
   p.output.close();
 }
 
