@@ -80,8 +80,8 @@ constexpr Entry kDocumented[] = {
     {0x8A, I::TXA, M::Implied}, {0x9A, I::TXS, M::Implied}, {0x98, I::TYA, M::Implied},
 };
 
-constexpr std::array<Opcode, 256> buildTable() {
-  std::array<Opcode, 256> table{};
+constexpr OpcodeTable buildTable() {
+  OpcodeTable table{};
   for (auto& op : table) op = {I::None, M::Implied};
   for (const Entry& e : kDocumented) table[e.code] = {e.instruction, e.mode};
   return table;
@@ -89,7 +89,7 @@ constexpr std::array<Opcode, 256> buildTable() {
 
 }  // namespace
 
-const std::array<Opcode, 256> kOpcodeTable = buildTable();
+const OpcodeTable kOpcodeTable = buildTable();
 
 void Cpu6502::writeByte(uint16_t address, uint8_t value) {
   if ((address & kSidWindowMask) == kSidWindowBase) {

@@ -51,7 +51,9 @@ struct Opcode {
   AddressMode mode;
 };
 
-extern const std::array<Opcode, 256> kOpcodeTable;
+// Indexed by the opcode byte: 151 documented entries, the other 105 None.
+using OpcodeTable = std::array<Opcode, 256>;
+extern const OpcodeTable kOpcodeTable;
 
 // Status register bits.
 inline constexpr uint8_t kFlagC = 0x01;

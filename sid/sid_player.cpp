@@ -63,7 +63,7 @@ struct SidPlayer::Impl {
     errors.add(output.write(&buffer.header));
   }
 
-  void refill(int index, host::WaveHeader* header, uintptr_t value, RefillFunction self, ErrorList& errors) {
+  void refillBuffer(int index, host::WaveHeader* header, uintptr_t value, RefillFunction self, ErrorList& errors) {
     StreamBuffer& buffer = buffers[index];
     if (header->flags & host::kWaveHeaderPrepared) errors.add(output.unprepareHeader(header));
     fill(buffer);
@@ -77,14 +77,15 @@ struct SidPlayer::Impl {
   }
 
   static void refillA(Impl& player, host::WaveHeader* header, uintptr_t value, ErrorList& errors) {
-    player.refill(0, header, value, &refillA, errors);
+    player.refillBuffer(0, header, value, &refillA, errors);
   }
   static void refillB(Impl& player, host::WaveHeader* header, uintptr_t value, ErrorList& errors) {
-    player.refill(1, header, value, &refillB, errors);
+    player.refillBuffer(1, header, value, &refillB, errors);
   }
 
+  void reportDeviceError(int32_t code) { output.showError(output.errorText(code)); }
   void report(const ErrorList& errors) {
-    for (int i = 0; i < errors.count; ++i) output.showError(output.errorText(errors.codes[i]));
+    for (int i = 0; i < errors.count; ++i) reportDeviceError(errors.codes[i]);
   }
 
   static void onDeviceMessage(void* instance, uint32_t message, host::WaveHeader* header) {
