@@ -2,17 +2,17 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <thread>
 
 namespace host {
 namespace {
 
-// Streaming texture formats, one for each converter's output.
-constexpr Uint32 kTextureFormats[] = {
-    SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888, SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_ABGR8888,
-    SDL_PIXELFORMAT_BGR24,  SDL_PIXELFORMAT_RGB24,  SDL_PIXELFORMAT_RGB565,   SDL_PIXELFORMAT_BGR565,
-    SDL_PIXELFORMAT_RGB555, SDL_PIXELFORMAT_BGR555,
-};
+// Refresh rate assumed when the display mode does not state one.
+constexpr int32_t kDefaultRefreshRate = 60;
 
 // Bit count and masks of an SDL pixel format. The bit count is the storage a
 // pixel occupies in surface memory (SDL calls 5-5-5 "15 bits" and a 24-bit
@@ -24,17 +24,6 @@ bool formatKeyOf(Uint32 sdlFormat, PixelFormatKey& key) {
   if (SDL_PixelFormatEnumToMasks(sdlFormat, &bpp, &r, &g, &b, &a) != SDL_TRUE) return false;
   key = {static_cast<int32_t>(SDL_BYTESPERPIXEL(sdlFormat)) * 8, r, g, b};
   return true;
-}
-
-Uint32 textureFormatFor(const PixelFormatKey& key) {
-  for (Uint32 f : kTextureFormats) {
-    PixelFormatKey k{};
-    if (formatKeyOf(f, k) && k.bitCount == key.bitCount && k.redMask == key.redMask && k.greenMask == key.greenMask &&
-        k.blueMask == key.blueMask) {
-      return f;
-    }
-  }
-  return SDL_PIXELFORMAT_UNKNOWN;
 }
 
 int32_t virtualKeyOf(SDL_Keycode key) {
@@ -84,6 +73,11 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   // The program reads Escape itself and ignores close requests: let SIGINT and
   // SIGTERM end the process as usual instead of turning into a quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // The window surface must stay plain memory written to the screen by the
+  // video driver. Left alone, SDL's X11 video start-up probes an OpenGL
+  // context and may back window surfaces with a GL texture, and the GL driver
+  // alone costs the process some 90 MB of resident memory.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
   videoStarted_ = true;
 
@@ -108,8 +102,8 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
       if (exactMode) break;
     }
     if (!exactMode) {
-      // No mode of that size (some drivers list none): scale the frame over the
-      // desktop mode, if its format is one we can fill.
+      // No mode of that size (some drivers list none): a full-screen window at
+      // the desktop mode, the frame centred on it.
       if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || !formatKeyOf(mode.format, format_)) {
         close();
         return 0;
@@ -131,30 +125,21 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
       return 0;
     }
   }
-  if (windowed_ != 0 && !formatKeyOf(SDL_GetWindowPixelFormat(window_), format_)) {
-    close();
-    return 0;
-  }
-  converter_ = findPixelConverter(format_);
-  const Uint32 textureFormat = textureFormatFor(format_);
-  if (converter_ == nullptr || textureFormat == SDL_PIXELFORMAT_UNKNOWN) {
+  // The surface's own format decides the converter: a mode's format and the
+  // window's memory format need not agree (X11 keeps 24-bit colour in 32-bit words).
+  if (!takeSurface()) {
     close();
     return 0;
   }
 
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_ == nullptr || SDL_RenderSetLogicalSize(renderer_, width, height) != 0) {
-    close();
-    return 0;
+  SDL_DisplayMode current{};
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  refreshRate_ = kDefaultRefreshRate;
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &current) == 0 && current.refresh_rate > 0) {
+    refreshRate_ = current.refresh_rate;
   }
-  texture_ = SDL_CreateTexture(renderer_, textureFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
-  if (texture_ == nullptr) {
-    close();
-    return 0;
-  }
-  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+  refreshPeriod_ = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(refreshRate_);
+  lastFrame_ = 0;
 
   SDL_ShowCursor(SDL_DISABLE);
   SDL_ShowWindow(window_);
@@ -242,28 +227,80 @@ int32_t SdlDisplayHost::present(const uint32_t* pixels) {
   if (window_ == nullptr) return 0;
   if (active_ == 0) return 1;
 
-  void* memory = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &memory, &pitch) != 0) return 0;
-  auto* rows = static_cast<uint8_t*>(memory);
-  for (int32_t r = 0; r < height_; ++r) {
-    converter_(pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width_),
-               rows + static_cast<std::size_t>(r) * static_cast<std::size_t>(pitch), width_);
+  // A resize or mode change invalidates the surface; SDL then hands out a new one.
+  if (!takeSurface()) return 0;
+  if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return 0;
+
+  // The frame sits centred on the surface; a surface of another size (the
+  // desktop-mode fallback, a resized window) shows the frame's middle part
+  // and black borders.
+  const int32_t columns = std::min(width_, surface_->w);
+  const int32_t rows = std::min(height_, surface_->h);
+  const std::size_t pitch = static_cast<std::size_t>(surface_->pitch);
+  const uint32_t* source = pixels + static_cast<std::size_t>((height_ - rows) / 2) * static_cast<std::size_t>(width_) +
+                           static_cast<std::size_t>((width_ - columns) / 2);
+  uint8_t* destination = static_cast<uint8_t*>(surface_->pixels) +
+                         static_cast<std::size_t>((surface_->h - rows) / 2) * pitch +
+                         static_cast<std::size_t>((surface_->w - columns) / 2) * surface_->format->BytesPerPixel;
+  for (int32_t r = 0; r < rows; ++r) {
+    converter_(source + static_cast<std::size_t>(r) * static_cast<std::size_t>(width_),
+               destination + static_cast<std::size_t>(r) * pitch, columns);
   }
-  SDL_UnlockTexture(texture_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+  SDL_UpdateWindowSurface(window_);  // like a flip, a failure here only loses this frame
+  paceToRefresh();
   return 1;
 }
 
+bool SdlDisplayHost::takeSurface() {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (surface != nullptr && surface == surface_ && surface->format->format == surfaceFormat_ &&
+      surface->w == surfaceWidth_ && surface->h == surfaceHeight_) {
+    return true;
+  }
+  surface_ = nullptr;
+  converter_ = nullptr;
+  if (surface == nullptr || surface->pixels == nullptr || surface->format->palette != nullptr) return false;
+  const SDL_PixelFormat& f = *surface->format;
+  const PixelFormatKey key{static_cast<int32_t>(f.BytesPerPixel) * 8, f.Rmask, f.Gmask, f.Bmask};
+  const PixelConverter converter = findPixelConverter(key);
+  if (converter == nullptr) return false;
+  // Whatever the frame does not cover stays black.
+  if (SDL_FillRect(surface, nullptr, 0) != 0) return false;
+  surface_ = surface;
+  surfaceFormat_ = f.format;
+  surfaceWidth_ = surface->w;
+  surfaceHeight_ = surface->h;
+  format_ = key;
+  converter_ = converter;
+  return true;
+}
+
+void SdlDisplayHost::paceToRefresh() {
+  const uint64_t now = SDL_GetPerformanceCounter();
+  if (lastFrame_ == 0 || now - lastFrame_ >= refreshPeriod_) {
+    lastFrame_ = now;
+    return;
+  }
+  // Wait for the next refresh boundary, at most one period away, and count
+  // the frame from the boundary so that the frames keep a steady rhythm.
+  const uint64_t boundary = lastFrame_ + refreshPeriod_;
+  const uint64_t frequency = SDL_GetPerformanceFrequency();
+  for (uint64_t t = now; t < boundary; t = SDL_GetPerformanceCounter()) {
+    const uint64_t nanoseconds = (boundary - t) * 1000000000u / frequency;
+    std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<int64_t>(nanoseconds) + 1));
+  }
+  lastFrame_ = boundary;
+}
+
 void SdlDisplayHost::close() {
-  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-  texture_ = nullptr;
-  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-  renderer_ = nullptr;
+  surface_ = nullptr;  // goes with the window
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   window_ = nullptr;
   converter_ = nullptr;
+  refreshRate_ = 0;
+  refreshPeriod_ = 0;
+  lastFrame_ = 0;
   if (videoStarted_) {
     SDL_EnableScreenSaver();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -1,11 +1,13 @@
-// The SDL display host on SDL's dummy video driver: opening, presenting and
-// the mapping of SDL events to the polled input state.
+// The SDL display host on SDL's dummy video driver: opening, presenting into
+// the window's own surface, pacing to the refresh rate, and the mapping of SDL
+// events to the polled input state.
 #include "host/sdl/sdl_display_host.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace host {
@@ -49,6 +51,112 @@ TEST_F(SdlHostTest, OpensWithAConvertibleFormatAndPresents) {
   EXPECT_NE(findPixelConverter(host_.pixelFormat()), nullptr);
   present();
   present();
+}
+
+// A frame whose every pixel tells its position apart: x in the low bits, y
+// in the middle ones, and a top byte that only the plain copy keeps.
+std::vector<uint32_t> positionFrame(int32_t width, int32_t height) {
+  std::vector<uint32_t> frame(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      frame[static_cast<std::size_t>(y) * width + x] =
+          (static_cast<uint32_t>(y & 0xF) << 28) | (static_cast<uint32_t>(y) << 12) | static_cast<uint32_t>(x);
+    }
+  }
+  return frame;
+}
+
+// The 32-bit word at (x, y) of a surface, read with the surface's pitch.
+uint32_t surfaceWord(const SDL_Surface* surface, int32_t x, int32_t y) {
+  uint32_t word = 0;
+  std::memcpy(&word, static_cast<const uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch + 4 * x, 4);
+  return word;
+}
+
+TEST_F(SdlHostTest, FrameReachesTheWindowSurfaceConverted) {
+  // The dummy driver's window surface is 32-bit with red in the high byte:
+  // the plain-copy format, so every surface word is the frame's pixel, top
+  // byte included.
+  //   frame pixel   surface word
+  //   0x00336699    0x00336699
+  //   0xA0123456    0xA0123456
+  SDL_Surface* surface = SDL_GetWindowSurface(host_.window());
+  ASSERT_NE(surface, nullptr) << SDL_GetError();
+  const PixelFormatKey expectedKey{32, 0xFF0000, 0xFF00, 0xFF};
+  if (surface->format->BytesPerPixel != 4 || surface->format->Rmask != expectedKey.redMask ||
+      surface->format->Gmask != expectedKey.greenMask || surface->format->Bmask != expectedKey.blueMask) {
+    GTEST_SKIP() << "this SDL's dummy window surface is not 32-bit with red high";
+  }
+  EXPECT_EQ(host_.pixelFormat().bitCount, expectedKey.bitCount);
+  EXPECT_EQ(host_.pixelFormat().redMask, expectedKey.redMask);
+  EXPECT_EQ(host_.pixelFormat().blueMask, expectedKey.blueMask);
+  ASSERT_EQ(surface->w, 800);
+  ASSERT_EQ(surface->h, 600);
+
+  frame_[0] = 0x00336699;
+  frame_[1] = 0xA0123456;
+  EXPECT_EQ(host_.present(frame_.data()), 1);
+  EXPECT_EQ(surfaceWord(surface, 0, 0), 0x00336699u);
+  EXPECT_EQ(surfaceWord(surface, 1, 0), 0xA0123456u);
+
+  frame_ = positionFrame(800, 600);
+  EXPECT_EQ(host_.present(frame_.data()), 1);
+  int mismatches = 0;
+  for (int32_t y = 0; y < 600; ++y) {
+    for (int32_t x = 0; x < 800; ++x) {
+      if (surfaceWord(surface, x, y) != frame_[static_cast<std::size_t>(y) * 800 + x] && ++mismatches <= 5) {
+        ADD_FAILURE() << "pixel " << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(SdlHostTest, ResizedWindowGetsANewSurfaceWithTheFrameCentred) {
+  // surface size | surface pixel | shows
+  // 640 x 480    | (0, 0)        | frame (80, 60): the middle of the frame
+  // 640 x 480    | (639, 479)    | frame (719, 539)
+  // 1000 x 700   | (100, 50)     | frame (0, 0)
+  // 1000 x 700   | (0, 0)        | black border
+  // 1000 x 700   | (899, 649)    | frame (799, 599)
+  frame_ = positionFrame(800, 600);
+  const auto at = [&](int32_t x, int32_t y) { return frame_[static_cast<std::size_t>(y) * 800 + x]; };
+
+  SDL_SetWindowSize(host_.window(), 640, 480);
+  EXPECT_EQ(host_.present(frame_.data()), 1);
+  SDL_Surface* small = SDL_GetWindowSurface(host_.window());
+  ASSERT_NE(small, nullptr) << SDL_GetError();
+  if (small->w != 640 || small->h != 480) GTEST_SKIP() << "the dummy driver did not resize the window";
+  EXPECT_EQ(surfaceWord(small, 0, 0), at(80, 60));
+  EXPECT_EQ(surfaceWord(small, 639, 479), at(719, 539));
+
+  SDL_SetWindowSize(host_.window(), 1000, 700);
+  EXPECT_EQ(host_.present(frame_.data()), 1);
+  SDL_Surface* large = SDL_GetWindowSurface(host_.window());
+  ASSERT_NE(large, nullptr) << SDL_GetError();
+  ASSERT_EQ(large->w, 1000);
+  ASSERT_EQ(large->h, 700);
+  EXPECT_EQ(surfaceWord(large, 100, 50), at(0, 0));
+  EXPECT_EQ(surfaceWord(large, 899, 649), at(799, 599));
+  EXPECT_EQ(surfaceWord(large, 0, 0), 0u);
+  EXPECT_EQ(surfaceWord(large, 999, 699), 0u);
+  EXPECT_EQ(surfaceWord(large, 99, 50), 0u);
+}
+
+TEST_F(SdlHostTest, PresentPacesToTheRefreshRate) {
+  // Without vertical sync the host waits for the next refresh boundary, so
+  // back-to-back presents come one refresh period apart. Only a lower bound
+  // is checked: a loaded machine may make them slower, never faster.
+  ASSERT_GT(host_.refreshRate(), 0);
+  const double period = 1.0 / host_.refreshRate();
+  present();  // the frame the next ones are counted from
+  const Uint64 start = SDL_GetPerformanceCounter();
+  present();
+  present();
+  present();
+  const double elapsed =
+      static_cast<double>(SDL_GetPerformanceCounter() - start) / static_cast<double>(SDL_GetPerformanceFrequency());
+  EXPECT_GE(elapsed, 2.5 * period) << "refresh rate " << host_.refreshRate();
 }
 
 TEST_F(SdlHostTest, PointerAndLeftButtonFollowTheEvents) {
