@@ -108,6 +108,31 @@ TEST_F(SdlOutput, PlayerStreamsThroughTheDummyDevice) {
   EXPECT_EQ(player.playCallCount(), calls);
 }
 
+TEST_F(SdlOutput, HundredTuneSwitchesWhileStreaming) {
+  host::SdlWaveOutput output;
+  sid::SidPlayer player(output);
+  const std::vector<uint8_t> tunes[] = {
+      sid::test::makePsid(0x1000, 0x1000, 0x1003, {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xE6, 0x30, 0x60}),
+      sid::test::makePsid(0x2000, 0x2000, 0x2000, {0xE6, 0x31, 0xA5, 0x31, 0x8D, 0x01, 0xD4, 0x60})};
+  for (int i = 0; i < 100; ++i) {
+    const std::vector<uint8_t>& t = tunes[i % 2];
+    player.stop();
+    player.play(t.data(), static_cast<int32_t>(t.size()), 0);
+    player.resume();
+    if (i % 25 == 0) {
+      // Let refills run so that some switches meet one in progress.
+      for (int k = 0; k < 100 && player.playCallCount() < 24; ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+  }
+  player.stop();
+  EXPECT_FALSE(player.hasDevice());
+  const uint64_t calls = player.playCallCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(player.playCallCount(), calls);
+}
+
 TEST_F(SdlOutput, NoUsableDriverMeansNoDevice) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   host::SdlWaveOutput output;
