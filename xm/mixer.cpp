@@ -16,7 +16,6 @@ constexpr int32_t kMinFrequency = 100;
 constexpr float kInv255 = 1.0f / 255.0f;
 constexpr float kInvRamp = 1.0f / 128.0f;
 constexpr float kFractionScale = 0x1p-31f;
-constexpr int64_t kOne = int64_t{1} << 32;  // one sample in 32.32
 
 int32_t partnerOf(int32_t index) { return index < kMaxChannels ? index + kMaxChannels : index - kMaxChannels; }
 

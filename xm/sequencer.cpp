@@ -608,7 +608,6 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       break;
     default: break;
   }
-  (void)lo;
 }
 
 // The pattern row being played; a jump target at or beyond the row count of
