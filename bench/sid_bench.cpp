@@ -129,9 +129,18 @@ BENCHMARK(BM_PlayRoutine);
 // timed by CPU seconds, since the machine's cores are shared.
 void BM_VersusSidplayfp(benchmark::State& state) {
   constexpr int kSeconds = 30;
-  const std::string name = kTestTunes[state.range(0)];
-  const std::string path = std::string(QV_TESTDATA_DIR) + "/sid/" + name;
-  const std::vector<uint8_t> image = readTune(name);
+  // 0..2: the test-data tunes; 3: embedded tune 1 (its file in assets/tunes).
+  const bool embedded = state.range(0) == 3;
+  const std::string name = embedded ? "tune01.sid" : kTestTunes[state.range(0)];
+  const std::string path = embedded ? std::string(QV_SOURCE_DIR) + "/assets/tunes/tune01.sid"
+                                    : std::string(QV_TESTDATA_DIR) + "/sid/" + name;
+  std::vector<uint8_t> image;
+  if (embedded) {
+    const auto bytes = assets::tune(1);
+    image.assign(bytes.begin(), bytes.end());
+  } else {
+    image = readTune(name);
+  }
   if (image.empty() || std::system("command -v sidplayfp > /dev/null 2>&1") != 0) {
     state.SkipWithError("tune or sidplayfp missing");
     return;
@@ -167,7 +176,7 @@ void BM_VersusSidplayfp(benchmark::State& state) {
   state.counters["ours_wall_x"] = audio / oursWall;
   state.counters["sidplayfp_wall_x"] = audio / theirsWall;
 }
-BENCHMARK(BM_VersusSidplayfp)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_VersusSidplayfp)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
