@@ -310,6 +310,10 @@ uint32_t Cpu6502::callSubroutine(uint16_t address, uint8_t a) {
       budgetExhausted = true;
       break;
     }
+    if (cancel && count % kCancelCheckInterval == 0 && cancel->load(std::memory_order_relaxed)) {
+      budgetExhausted = true;
+      break;
+    }
     step();
     ++count;
   }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace sid {
@@ -69,6 +70,7 @@ inline constexpr uint16_t kStackPage = 0x0100;
 inline constexpr uint16_t kSidWindowMask = 0xFC00;  // (address AND mask) == base: sound chip
 inline constexpr uint16_t kSidWindowBase = 0xD400;
 inline constexpr uint32_t kDefaultCallBudget = 20'000'000;
+inline constexpr uint32_t kCancelCheckInterval = 1024;
 
 // Observer of the writes that reach the sound chip (tests, magtool).
 using SidWriteHook = void (*)(void* context, uint16_t address, uint8_t value);
@@ -81,7 +83,11 @@ struct Cpu6502 {
   SidWriteHook writeHook;  // optional
   void* writeHookContext;
   uint32_t budget;         // instructions per call; 0 means no limit
-  bool budgetExhausted;    // the last call was cut off by the budget
+  bool budgetExhausted;    // the last call was cut off by the budget or cancelled
+  // Optional: set from another thread to end a running call early (checked
+  // every kCancelCheckInterval instructions), so stopping a runaway tune
+  // does not wait for its whole budget.
+  const std::atomic<bool>* cancel;
 
   uint8_t readByte(uint16_t address) const { return memory[address]; }
   void writeByte(uint16_t address, uint8_t value);

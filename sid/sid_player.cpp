@@ -1,5 +1,6 @@
 #include "sid/sid_player.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "host/wave_output.h"
@@ -41,14 +42,20 @@ struct StreamBuffer {
 };
 
 struct SidPlayer::Impl {
-  explicit Impl(host::WaveOutput& out) : output(out) { state.reset(); }
+  explicit Impl(host::WaveOutput& out) : output(out) { resetState(); }
 
   host::WaveOutput& output;
+  std::atomic<bool> cancelCalls{false};  // stop() cuts a running play call short
   mutable std::mutex mutex;  // guards everything below
   PlayerState state;
   bool deviceOpen = false;
   StreamBuffer buffers[2] = {};
   uint64_t playCalls = 0;
+
+  void resetState() {
+    state.reset();
+    state.cpu.cancel = &cancelCalls;
+  }
 
   void fill(StreamBuffer& buffer) {
     for (int k = 0; k < kFramesPerBuffer; ++k) {
@@ -112,7 +119,7 @@ void SidPlayer::play(const uint8_t* image, int32_t size, int32_t subtune) {
   ErrorList errors;
   {
     std::lock_guard<std::mutex> lock(p.mutex);
-    p.state.reset();
+    p.resetState();
     p.playCalls = 0;
     p.state.loadTune(image, size);
     p.state.runInit(subtune);
@@ -142,8 +149,12 @@ void SidPlayer::play(const uint8_t* image, int32_t size, int32_t subtune) {
 
 void SidPlayer::stop() {
   Impl& p = *impl_;
+  // A refill stuck in a runaway play routine ends within a few instructions
+  // instead of running out its budget while we wait for the lock.
+  p.cancelCalls.store(true);
   {
     std::lock_guard<std::mutex> lock(p.mutex);
+    p.cancelCalls.store(false);
     if (!p.deviceOpen) return;
     // From here on a buffer handed back finds no refill to run.
     for (StreamBuffer& buffer : p.buffers) buffer.registration = {};

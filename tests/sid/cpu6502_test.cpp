@@ -369,6 +369,17 @@ TEST_F(Cpu, RunawayLoopStopsAtTheBudget) {
   EXPECT_FALSE(cpu.budgetExhausted);
 }
 
+TEST_F(Cpu, CancelEndsARunningCallEarly) {
+  std::atomic<bool> cancel{true};
+  cpu.cancel = &cancel;
+  const uint32_t n = run({0x4C, 0x00, 0x10});
+  EXPECT_LT(n, kCancelCheckInterval + 1);
+  EXPECT_TRUE(cpu.budgetExhausted);
+  cancel.store(false);
+  EXPECT_EQ(run({0xE8, 0x60}), 2u);  // runs normally again
+  EXPECT_FALSE(cpu.budgetExhausted);
+}
+
 TEST_F(Cpu, UndocumentedOpcodeIsAOneByteNop) {
   // $A7 on a chip would be a two-byte instruction; here the $A9 after it is
   // the next opcode.
