@@ -250,6 +250,88 @@ TEST(XmSequencer, EffectMemories) {
   }
 }
 
+TEST(XmSequencer, MoreEffectMemories) {
+  xmtest::Sample longSample = xmtest::dcSample(8000, 2048);
+  // 9: sample offset x 256; 900 reuses 902.
+  {
+    Module m;
+    m.instruments.push_back(xmtest::simpleInstrument(longSample));
+    m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectSampleOffset, 0x02};
+    m.cell(0, 1, 0) = {49, 1, 0, xm::kEffectSampleOffset, 0x00};
+    m.cell(0, 2, 0) = {49, 1, 0, xm::kEffectSampleOffset, 0x09};  // 2304: past the end: no trigger, back to 0
+    Seq r(m);
+    r.tick();
+    EXPECT_EQ(r.voice().position, 512u);
+    for (int t = 0; t < 5; ++t) r.tick();
+    r.voice().position = 700;
+    r.tick();
+    EXPECT_EQ(r.voice().position, 512u);
+    for (int t = 0; t < 5; ++t) r.tick();
+    r.voice().position = 700;
+    r.tick();
+    EXPECT_EQ(r.voice().position, 0u);
+    EXPECT_EQ(r.ch().updateFlags & xm::kUpdateTrigger, 0);
+  }
+  // 3: tone portamento speed; 300 reuses 310 (16 x 4 per later tick).
+  {
+    Module m;
+    m.instruments.push_back(xmtest::simpleInstrument(longSample));
+    m.cell(0, 0, 0) = {49, 1, 0, 0, 0};
+    m.cell(0, 1, 0) = {73, 0, 0, xm::kEffectTonePorta, 0x10};
+    m.cell(0, 2, 0) = {0, 0, 0, xm::kEffectTonePorta, 0x00};
+    Seq r(m);
+    for (int t = 0; t < 12; ++t) r.tick();
+    EXPECT_EQ(r.ch().period, 4608 - 320);
+    for (int t = 0; t < 6; ++t) r.tick();
+    EXPECT_EQ(r.ch().period, 4608 - 640);
+  }
+  // 4: vibrato speed and depth each keep their last non-zero nibble.
+  {
+    Module m;
+    m.instruments.push_back(xmtest::simpleInstrument(longSample));
+    m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectVibrato, 0x48};
+    m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectVibrato, 0x00};
+    m.cell(0, 2, 0) = {0, 0, 0, xm::kEffectVibrato, 0x02};
+    Seq r(m);
+    for (int t = 0; t < 12; ++t) r.tick();
+    EXPECT_EQ(r.ch().vibratoSpeed, 4);
+    EXPECT_EQ(r.ch().vibratoDepth, 8);
+    for (int t = 0; t < 6; ++t) r.tick();
+    EXPECT_EQ(r.ch().vibratoSpeed, 4);
+    EXPECT_EQ(r.ch().vibratoDepth, 2);
+    EXPECT_NE(r.ch().periodDelta, 0);
+  }
+  // R: retrigger every 2 ticks; R00 keeps it. T: tremor 2 on / 3 off; T00 keeps it.
+  {
+    Module m;
+    m.instruments.push_back(xmtest::simpleInstrument(longSample));
+    m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectMultiRetrig, 0x82};
+    m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectMultiRetrig, 0x00};
+    Seq r(m);
+    std::vector<int> triggers;
+    for (int t = 0; t < 12; ++t) {
+      r.tick();
+      triggers.push_back((r.ch().updateFlags & xm::kUpdateTrigger) ? 1 : 0);
+    }
+    // tick:   0  1  2  3  4  5 | 0  1  2  3  4  5
+    EXPECT_EQ(triggers, (std::vector<int>{1, 0, 1, 0, 1, 0, 0, 0, 1, 0, 1, 0}));
+  }
+  {
+    Module m;
+    m.instruments.push_back(xmtest::simpleInstrument(longSample));
+    m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectTremor, 0x12};
+    m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectTremor, 0x00};
+    Seq r(m);
+    std::vector<int> volumes;
+    for (int t = 0; t < 12; ++t) {
+      r.tick();
+      volumes.push_back(r.voice().volume);
+    }
+    // 2 ticks on, 3 off, counting on across the rows
+    EXPECT_EQ(volumes, (std::vector<int>{127, 127, 0, 0, 0, 127, 127, 0, 0, 0, 127, 127}));
+  }
+}
+
 TEST(XmSequencer, VolumeEnvelopeSustainKeyOffAndFadeout) {
   xmtest::Instrument in = xmtest::simpleInstrument(xmtest::dcSample(8000));
   in.volume.points = {{0, 64}, {4, 32}, {8, 0}};
