@@ -93,7 +93,7 @@ inline std::string waveErrorText(int32_t code) {
     case kWaveErrorInvalidParam: return "An invalid buffer was passed to the audio output.";
     case kWaveErrorStillPlaying: return "The audio buffer is still playing.";
     case kWaveErrorUnprepared: return "The audio buffer was not prepared.";
-    default: return "Unspecified audio output error " + std::to_string(code) + ".";
+    default: return "Unknown audio output error " + std::to_string(code) + ".";
   }
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 // Small enough that a runaway routine costs little per input.
-constexpr uint32_t kFuzzCallBudget = 200000;
+constexpr uint32_t kFuzzCallBudget = 30000;
 constexpr int kFuzzFrames = 12;
 }  // namespace
 

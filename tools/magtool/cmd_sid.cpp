@@ -55,32 +55,32 @@ bool writeWav(const std::string& path, const std::vector<int16_t>& samples) {
 
 double dbfs(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear / 32768.0) : -INFINITY; }
 
-bool readImage(const std::string& spec, std::vector<uint8_t>& image, std::string& label) {
+bool readImage(const std::string& argument, std::vector<uint8_t>& image, std::string& label) {
   char* end = nullptr;
-  const long n = std::strtol(spec.c_str(), &end, 10);
-  if (!spec.empty() && *end == 0) {
+  const long n = std::strtol(argument.c_str(), &end, 10);
+  if (!argument.empty() && *end == 0) {
     if (n < 1 || n > assets::kTuneCount) {
       std::fprintf(stderr, "magtool sid: tune number must be 1..%d\n", assets::kTuneCount);
       return false;
     }
     const auto bytes = assets::tune(static_cast<int>(n));
     image.assign(bytes.begin(), bytes.end());
-    label = "embedded tune " + spec;
+    label = "embedded tune " + argument;
     if (image.empty()) {
       std::fprintf(stderr, "magtool sid: embedded tune %ld is empty\n", n);
       return false;
     }
     return true;
   }
-  std::ifstream in(spec, std::ios::binary);
+  std::ifstream in(argument, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "magtool sid: cannot open %s\n", spec.c_str());
+    std::fprintf(stderr, "magtool sid: cannot open %s\n", argument.c_str());
     return false;
   }
   image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  label = spec;
+  label = argument;
   if (image.size() > kMaxImageBytes) {
-    std::fprintf(stderr, "magtool sid: %s is too large for a PSID tune\n", spec.c_str());
+    std::fprintf(stderr, "magtool sid: %s is too large for a PSID tune\n", argument.c_str());
     return false;
   }
   return true;
