@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,6 +118,8 @@ struct DepthCase {
   int32_t bitCount;                 // bits per pixel in surface memory
   uint32_t redMask, greenMask, blueMask;
 };
+
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << "depth " << c.depth; }
 
 class DisplayDepth : public ::testing::TestWithParam<DepthCase> {};
 
