@@ -152,11 +152,18 @@ void RandomUser::click(int32_t x, int32_t y) {
 
 void RandomUser::startAction() {
   app::Program& p = s_.p();
+  // A skin key pressed by the previous action takes effect in the frame that
+  // handles this action's first events, so pointer targets are chosen to be
+  // right in both skins.
   const int32_t skin = p.view.skin;
   const int32_t roll = uniform(0, 99);
-  if (roll < 24) {  // a reader button other than QUIT
-    const render::Rect& r = render::buttonRect(*p.graphics, uniform(app::kButtonCharts, app::kButtonMusic4), skin);
-    click(uniform(r.x + 1, r.x + r.lastDX - 1), uniform(r.y + 1, r.y + r.lastDY - 1));
+  if (roll < 24) {  // a reader button other than QUIT: inside its rectangle in both skins
+    const int32_t button = uniform(app::kButtonCharts, app::kButtonMusic4);
+    const render::Rect& a = render::buttonRect(*p.graphics, button, 1);
+    const render::Rect& b = render::buttonRect(*p.graphics, button, 2);
+    const int32_t left = std::max(a.x, b.x) + 1, right = std::min(a.x + a.lastDX, b.x + b.lastDX) - 1;
+    const int32_t top = std::max(a.y, b.y) + 1, bottom = std::min(a.y + a.lastDY, b.y + b.lastDY) - 1;
+    click(uniform(left, std::max(left, right)), uniform(top, std::max(top, bottom)));
     ++counts_.buttonClicks;
   } else if (roll < 44) {  // a menu slot
     const app::HitRect r = app::menuSlotRegion(uniform(1, 9));
@@ -166,13 +173,19 @@ void RandomUser::startAction() {
     const app::HitRect r = app::pageSwitchRegion();
     click(uniform(r.x + 1, r.x + r.lastDX - 1), uniform(r.y + 1, r.y + r.lastDY - 1));
     ++counts_.pageSwitchClicks;
-  } else if (roll < 54) {  // anywhere but QUIT (also beyond the frame's edges)
-    const render::Rect& quit = render::buttonRect(*p.graphics, app::kButtonQuit, skin);
+  } else if (roll < 54) {  // anywhere but QUIT in either skin (also beyond the frame's edges)
+    auto nearQuit = [&p](int32_t x, int32_t y) {
+      for (int32_t sk = 1; sk <= 2; ++sk) {
+        const render::Rect& q = render::buttonRect(*p.graphics, app::kButtonQuit, sk);
+        if (x >= q.x - 2 && x <= q.x + q.lastDX + 2 && y >= q.y - 2 && y <= q.y + q.lastDY + 2) return true;
+      }
+      return false;
+    };
     int32_t x = 0, y = 0;
     do {
       x = uniform(-20, 819);
       y = uniform(-20, 619);
-    } while (x >= quit.x - 2 && x <= quit.x + quit.lastDX + 2 && y >= quit.y - 2 && y <= quit.y + quit.lastDY + 2);
+    } while (nearQuit(x, y));
     click(x, y);
     ++counts_.strayClicks;
   } else if (roll < 64) {  // drag the scroll thumb, wandering above, below and beside the bar
