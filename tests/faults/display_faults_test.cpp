@@ -70,7 +70,12 @@ class XServer {
  public:
   explicit XServer(int depth) {
     if (!std::filesystem::exists("/usr/bin/Xvfb")) return;
+    // A display number nobody uses: no socket and no lock file.
     number_ = 300 + static_cast<int>(getpid() % 400) + depth;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number_)) ||
+           std::filesystem::exists("/tmp/.X" + std::to_string(number_) + "-lock")) {
+      ++number_;
+    }
     const std::string display = ":" + std::to_string(number_);
     const std::string screen = "800x600x" + std::to_string(depth);
     std::vector<std::string> argv = {"/usr/bin/Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"};
@@ -85,7 +90,9 @@ class XServer {
     posix_spawn_file_actions_destroy(&actions);
     const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number_);
     for (int i = 0; i < 200 && pid_ > 0 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(25ms);
-    ready_ = pid_ > 0 && std::filesystem::exists(socket);
+    // The socket must be our server's: it is still running.
+    int status = 0;
+    ready_ = pid_ > 0 && std::filesystem::exists(socket) && waitpid(pid_, &status, WNOHANG) == 0;
     if (ready_) {
       setenv("DISPLAY", display.c_str(), 1);
       setenv("SDL_VIDEODRIVER", "x11", 1);
