@@ -92,10 +92,19 @@ def worst(values, pick):
     values = [v for v in values if v is not None]
     return pick(values) if values else None
 
-converters = [median("bench_host", "BM_Converter/%d" % i) for i in range(8)]
-sid_ratio = [counter("bench_sid", "BM_VersusSidplayfp/%d/iterations:1" % i, "ratio") for i in range(3)]
-sid_x = [counter("bench_sid", "BM_VersusSidplayfp/%d/iterations:1" % i, "ours_x") for i in range(3)]
-embedded = [counter("bench_sid", "BM_EmbeddedTune/%d" % i, "realtime") for i in range(1, 13)]
+def cases(bench, prefix):
+    """Run names of every case of one benchmark (all its arguments)."""
+    names = []
+    for r in load(bench):
+        n = r.get("run_name", "")
+        if n.startswith(prefix) and n not in names:
+            names.append(n)
+    return names
+
+converters = [median("bench_host", n) for n in cases("bench_host", "BM_Converter/")]
+sid_ratio = [counter("bench_sid", n, "ratio") for n in cases("bench_sid", "BM_VersusSidplayfp/")]
+sid_x = [counter("bench_sid", n, "ours_x") for n in cases("bench_sid", "BM_VersusSidplayfp/")]
+embedded = [counter("bench_sid", n, "realtime") for n in cases("bench_sid", "BM_EmbeddedTune/")]
 xm_ratio = lambda ch: counter("bench_xm", "BM_XmpComparison/%d/iterations:3/manual_time" % ch, "ratio")
 
 # figure, value, unit, target, better ("<=" lower is better, ">=" higher is better)
@@ -104,7 +113,7 @@ rows = [
     ("reader frame drawing, full page (median)", median("bench_render", "BM_ReaderFrameFullPage"), "ms", 5.0, "<="),
     ("intro frame drawing (median)", median("bench_render", "BM_IntroFrame"), "ms", 5.0, "<="),
     ("reader frame + present, headless (median)", median("bench_startup", "BM_ReaderFrame"), "ms", 6.0, "<="),
-    ("pixel converter, slowest of 8, full frame", worst(converters, max), "ms", 2.0, "<="),
+    ("pixel converter, slowest, full frame", worst(converters, max), "ms", 2.0, "<="),
     ("openArticle, article 11 (median)", median("bench_content", "BM_OpenArticle/11"), "ms", 20.0, "<="),
     ("start-up to first present", median("bench_startup", "BM_StartUpToFirstFrame/iterations:10"), "ms", 1000.0, "<="),
     ("XM real-time factor, 4 channels", counter("bench_xm", "BM_Mix/4", "realtime_x"), "x", 20.0, ">="),
@@ -112,7 +121,7 @@ rows = [
     ("XM speed / xmp speed, 4 channels", xm_ratio(4), "", 0.5, ">="),
     ("XM speed / xmp speed, 28 channels", xm_ratio(28), "", 0.5, ">="),
     ("SID real-time factor, slowest shipped tune", worst(embedded, min), "x", 10.0, ">="),
-    ("SID real-time factor, slowest test tune", worst(sid_x, min), "x", 10.0, ">="),
+    ("SID real-time factor, slowest compared tune", worst(sid_x, min), "x", 10.0, ">="),
     ("SID speed / sidplayfp speed, slowest", worst(sid_ratio, min), "", 1.0, ">="),
     ("peak memory of a real run (VmHWM)", peak_kb / 1024.0 if peak_kb else None, "MiB", 200.0, "<="),
 ]
