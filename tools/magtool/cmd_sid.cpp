@@ -15,45 +15,14 @@
 #include "sid/player_state.h"
 #include "sid/tune_renderer.h"
 #include "tools/magtool/magtool.h"
+#include "tools/magtool/wav.h"
 
 namespace {
 
 constexpr double kMaxSeconds = 3600.0;
 constexpr size_t kMaxImageBytes = 1 << 20;  // far above any PSID file
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
-
-bool writeWav(const std::string& path, const std::vector<int16_t>& samples) {
-  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-  std::vector<uint8_t> bytes;
-  bytes.reserve(44 + dataBytes);
-  bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-  put32(bytes, 36 + dataBytes);
-  bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put32(bytes, 16);
-  put16(bytes, 1);  // PCM
-  put16(bytes, 1);  // mono
-  put32(bytes, sid::kMixRate);
-  put32(bytes, sid::kMixRate * 2);
-  put16(bytes, 2);
-  put16(bytes, 16);
-  bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-  put32(bytes, dataBytes);
-  for (int16_t s : samples) put16(bytes, static_cast<uint16_t>(s));
-  std::ofstream out(path, std::ios::binary);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
-double dbfs(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear / 32768.0) : -INFINITY; }
+using magtool::dbfs;
 
 bool readImage(const std::string& argument, std::vector<uint8_t>& image, std::string& label) {
   char* end = nullptr;
@@ -198,7 +167,7 @@ int run(int argc, char** argv) {
   }
   std::printf("digest: %016llx\n", static_cast<unsigned long long>(digest));
   if (!wavPath.empty()) {
-    if (!writeWav(wavPath, samples)) {
+    if (!magtool::writeWav(wavPath, samples, 1, sid::kMixRate)) {
       std::fprintf(stderr, "magtool sid: cannot write %s\n", wavPath.c_str());
       return 1;
     }

@@ -11,6 +11,7 @@
 
 #include "assets/assets.h"
 #include "tools/magtool/magtool.h"
+#include "tools/magtool/wav.h"
 #include "xm/loader.h"
 #include "xm/offline_renderer.h"
 #include "xm/xm_song.h"
@@ -19,41 +20,7 @@ namespace {
 
 constexpr double kMaxSeconds = 3600.0;  // the longest rendering or measurement
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
-
-bool writeWav(const std::string& path, const std::vector<int16_t>& samples) {
-  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-  std::vector<uint8_t> header;
-  header.insert(header.end(), {'R', 'I', 'F', 'F'});
-  put32(header, 36 + dataBytes);
-  header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put32(header, 16);
-  put16(header, 1);  // PCM
-  put16(header, 2);  // stereo
-  put32(header, xm::kMixRate);
-  put32(header, xm::kMixRate * 4);
-  put16(header, 4);
-  put16(header, 16);
-  header.insert(header.end(), {'d', 'a', 't', 'a'});
-  put32(header, dataBytes);
-  std::ofstream out(path, std::ios::binary);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  std::vector<uint8_t> body;
-  body.reserve(dataBytes);
-  for (int16_t s : samples) put16(body, static_cast<uint16_t>(s));
-  out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
-  return static_cast<bool>(out);
-}
-
-double dbfs(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear / 32768.0) : -INFINITY; }
+using magtool::dbfs;
 
 int run(int argc, char** argv) {
   if (argc < 2) {
@@ -134,7 +101,7 @@ int run(int argc, char** argv) {
   std::printf("peak:         %d (%.2f dBFS)\n", peak, dbfs(peak));
   std::printf("rms:          %.1f (%.2f dBFS)\n", rms, dbfs(rms));
   if (!wavPath.empty()) {
-    if (!writeWav(wavPath, samples)) {
+    if (!magtool::writeWav(wavPath, samples, 2, xm::kMixRate)) {
       std::fprintf(stderr, "magtool xm: cannot write '%s'\n", wavPath.c_str());
       return 1;
     }
