@@ -195,10 +195,12 @@ void stepPanningEnvelope(const XmInstrument& inst, XmChannel& ch) {
 }
 
 // Envelopes, fadeout: shared by the row's first tick and the later ticks.
-void runEnvelopes(const XmInstrument& inst, XmChannel& ch, bool firstTick) {
+// `keyOffTick`: a key off happens on this tick; without a volume envelope
+// it silences the note at once.
+void runEnvelopes(const XmInstrument& inst, XmChannel& ch, bool keyOffTick) {
   if (inst.volumeType & kEnvelopeOn) {
     if (!ch.volumeEnv.envStopped) stepVolumeEnvelope(inst, ch);
-  } else if (firstTick && ch.keyOff) {
+  } else if (keyOffTick && ch.keyOff) {
     ch.volumeEnv.envCurrent = 0;
   }
   if ((inst.panningType & kEnvelopeOn) && !ch.panningEnv.envStopped) stepPanningEnvelope(inst, ch);
@@ -427,7 +429,11 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
           ch.period += ch.finePortaDownMemory * 4;
           break;
         case kExtVibratoWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0xF0) | lo); break;
-        case kExtFinetune: sel.sample->finetune = static_cast<int8_t>(lo); break;
+        case kExtFinetune:
+          // The channel's own finetune (the note on this row already got it,
+          // see processRow); the shared sample keeps its own.
+          ch.finetune = lo;
+          break;
         case kExtPatternLoop:
           if (lo == 0) {
             ch.loopRow = song.row;
@@ -527,7 +533,7 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       if (song.linearTable()) {
         ch.periodDelta = x * 64;
       } else {
-        ch.periodDelta = amigaPeriod(ch.realNote + x, sel.sample->finetune) - amigaPeriod(ch.realNote, sel.sample->finetune);
+        ch.periodDelta = amigaPeriod(ch.realNote + x, ch.finetune) - amigaPeriod(ch.realNote, ch.finetune);
       }
       ch.updateFlags |= kUpdateFrequency;
       break;
@@ -639,8 +645,12 @@ void processRow(XmPlayback& pb) {
     ch.updateFlags = 0;
     ch.previousEffect = cell.effect;
     if (noteOn) {
+      // A note plays with its sample's finetune, or with the one an E5x in
+      // the same cell sets for this channel.
+      const bool setsFinetune = cell.effect == kEffectExtended && (cell.parameter >> 4) == kExtFinetune;
+      ch.finetune = setsFinetune ? (cell.parameter & 15) : sel.sample->finetune;
       ch.realNote = static_cast<uint8_t>(n + sel.sample->relativeNote - 1);
-      ch.notePeriod = notePeriod(song, ch.realNote, sel.sample->finetune);
+      ch.notePeriod = notePeriod(song, ch.realNote, ch.finetune);
       if (!porta) ch.period = ch.notePeriod;
       ch.updateFlags = kUpdateTrigger;
     }
@@ -648,7 +658,9 @@ void processRow(XmPlayback& pb) {
     ch.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (cell.instrument != 0) instrumentDefaults(ch, *sel.sample);
     if (cell.volume != 0) volumeColumnFirstTick(ch, cell.volume);
-    if (n == kNoteKeyOff || cell.effect == kEffectKeyOff) ch.keyOff = 1;
+    // Key off: the note 97 at once, the effect K at the tick its parameter
+    // names (K00 at once; a tick the row never reaches, never).
+    if (n == kNoteKeyOff || (cell.effect == kEffectKeyOff && cell.parameter == 0)) ch.keyOff = 1;
     runEnvelopes(*sel.instrument, ch, true);
     effectFirstTick(pb, ch, cell, sel, memo, jumped);
     autoVibrato(*sel.instrument, ch);
@@ -666,7 +678,11 @@ void processTick(XmPlayback& pb) {
     ch.volumeDelta = 0;
     ch.periodDelta = 0;
     ch.updateFlags = 0;
-    runEnvelopes(*sel.instrument, ch, false);
+    // Kxx keys off on tick xx of its row, cutting the note as a key off on
+    // the row's first tick does.
+    const bool keyOffNow = cell.effect == kEffectKeyOff && cell.parameter == song.tick;
+    if (keyOffNow) ch.keyOff = 1;
+    runEnvelopes(*sel.instrument, ch, keyOffNow);
     if (cell.volume != 0) volumeColumnLaterTick(ch, cell.volume);
     effectLaterTick(pb, ch, cell, sel);
     autoVibrato(*sel.instrument, ch);

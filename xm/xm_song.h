@@ -171,8 +171,8 @@ struct XmSong {
 
   int32_t samplesToNextTick = 0;  // mixer countdown to the next tick
 
-  // Shared silent sample and instrument for references to nothing. They live
-  // in the song (not process-wide) because E5x may write a sample's finetune.
+  // Shared silent sample and instrument for references to nothing, one set
+  // per song.
   XmSample emptySample;
   XmInstrument emptyInstrument;
 
@@ -209,6 +209,7 @@ struct XmChannel {
   uint8_t keyOff = 0;
   uint8_t instrument = 0;  // 0-based
   uint8_t realNote = 0;
+  int32_t finetune = 0;  // of the note playing: its sample's, or what E5x set
   int32_t notePeriod = 0;
   uint8_t previousEffect = 0;
   int32_t sampleOffsetMemory = 0;

@@ -143,4 +143,46 @@ TEST(XmRealModules, RowsComeWhenSpeedTempoAndPatternLengthsSay) {
   EXPECT_GE(fullyChecked, 1);
 }
 
+TEST(XmRealModules, DelayedKeyOffsLetTheNoteSoundUntilTheirTick) {
+  // mph.xm's third channel plays K04..K08 on most rows of its later
+  // patterns, on an instrument whose fadeout ends a note within a tick of
+  // its key off. Each such note must sound on the tick before the one K
+  // names and be silent from that tick on, on every pass through the song.
+  const std::vector<uint8_t> bytes = readFile("mph.xm");
+  auto song = xm::loadSongFromMemory(bytes.data(), static_cast<int64_t>(bytes.size()));
+  ASSERT_TRUE(song);
+  xm::XmPlayback pb;
+  pb.song = song.get();
+  xm::resetPlayback(pb);
+  constexpr int kChannel = 2;
+  int rows = 0, cutOnTime = 0;
+  int param = -1;
+  std::vector<int> volumes;  // per tick of the current row
+  auto finishRow = [&] {
+    if (param < 0) return;
+    ++rows;
+    bool ok = static_cast<int>(volumes.size()) > param && volumes[static_cast<size_t>(param - 1)] > 0;
+    for (size_t t = static_cast<size_t>(param); ok && t < volumes.size(); ++t) ok = volumes[t] == 0;
+    if (ok) ++cutOnTime;
+    param = -1;
+  };
+  for (int t = 0; t < 20000; ++t) {
+    if (song->tick == 0) {
+      finishRow();
+      const int32_t order = song->nextOrder >= 0 ? song->nextOrder : song->order;
+      const int32_t row = song->nextRow >= 0 ? song->nextRow : song->row;
+      const xm::XmCell* c = song->cell(song->orderTable[static_cast<size_t>(order)], row, kChannel);
+      if (c != nullptr && c->effect == xm::kEffectKeyOff && c->parameter >= 4 && c->note >= 1 && c->note <= 96) {
+        param = c->parameter;
+        volumes.clear();
+      }
+    }
+    xm::sequencerTick(pb);
+    if (param >= 0) volumes.push_back(pb.voices[static_cast<size_t>(pb.channels[kChannel].voice)].volume);
+  }
+  finishRow();
+  EXPECT_GE(rows, 100);
+  EXPECT_EQ(cutOnTime, rows);
+}
+
 }  // namespace

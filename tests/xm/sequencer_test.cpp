@@ -405,6 +405,38 @@ TEST(XmSequencer, KeyOffEffectWithEnvelopeFadesOut) {
   EXPECT_EQ(volumes, (std::vector<int>{95, 63, 31, 0, 0}));
 }
 
+TEST(XmSequencer, KeyOffEffectActsOnTheTickItNames) {
+  // Speed 6, no volume envelope: the note sounds until the tick K names and
+  // is cut there; K00 cuts at once; K06 and above are never reached.
+  for (int k : {0, 1, 4, 5, 6, 7, 255}) {
+    Module m = withInstrument(Module{});
+    m.speed = 6;
+    m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectKeyOff, static_cast<uint8_t>(k)};
+    Seq r(m);
+    for (int t = 0; t < 12; ++t) {
+      r.tick();
+      const bool off = k < 6 && t >= k;
+      EXPECT_EQ(r.voice().volume, off ? 0 : 127) << "K" << k << " tick " << t;
+      EXPECT_EQ(r.ch().keyOff, off ? 1 : 0) << "K" << k << " tick " << t;
+    }
+  }
+  // With a volume envelope the fadeout starts on that tick.
+  xmtest::Instrument in = xmtest::simpleInstrument(xmtest::dcSample(8000));
+  in.volume.points = {{0, 64}, {100, 64}};
+  in.volume.type = xm::kEnvelopeOn;
+  in.fadeout = 0x2000;
+  Module m;
+  m.instruments.push_back(in);
+  m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectKeyOff, 2};
+  Seq r(m);
+  std::vector<int> volumes;
+  for (int t = 0; t < 6; ++t) {
+    r.tick();
+    volumes.push_back(r.voice().volume);
+  }
+  EXPECT_EQ(volumes, (std::vector<int>{127, 127, 95, 63, 31, 0}));
+}
+
 TEST(XmSequencer, PeriodTablesAndFrequencies) {
   // Amiga periods: (note, finetune) -> period
   EXPECT_EQ(xm::amigaPeriod(48, 0), 1712);   // C-4
@@ -499,16 +531,44 @@ TEST(XmSequencer, VibratoAndTremoloWaveforms) {
   }
 }
 
-TEST(XmSequencer, FinetuneEffectPersists) {
+TEST(XmSequencer, FinetuneEffectIsTheChannelsOwn) {
+  // Channel 0 plays C-4 with E53 on row 0; channel 1 plays the same sample
+  // on rows 0 and 2 without it. Only channel 0's note is detuned, the shared
+  // sample keeps its finetune, and the second pass plays the same periods.
   Module m = withInstrument(Module{});
-  m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectExtended, 0x58};  // E58
-  m.cell(0, 1, 0) = {49, 1, 0, 0, 0};
+  m.channels = 2;
+  m.speed = 1;
+  m.patterns[0].rows = 4;
+  m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectExtended, 0x53};  // E53
+  m.cell(0, 0, 1) = {49, 1, 0, 0, 0};
+  m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectExtended, 0x57};   // no note: the playing note keeps its pitch
+  m.cell(0, 2, 1) = {49, 1, 0, 0, 0};
+  m.cell(0, 3, 0) = {49, 1, 0, 0, 0};                       // a new note without E5x: the sample's finetune
   Seq r(m);
-  for (int t = 0; t < 7; ++t) r.tick();
-  EXPECT_EQ(r.song->instruments[0].samples[0]->finetune, 8);
-  EXPECT_EQ(r.ch().notePeriod, 4608 - 4);  // 7680 - 48 x 64 - 8 / 2
-  xm::resetPlayback(r.pb);                 // play again: the sample keeps it
-  EXPECT_EQ(r.song->instruments[0].samples[0]->finetune, 8);
+  for (int pass = 0; pass < 2; ++pass) {
+    r.tick();  // row 0
+    EXPECT_EQ(r.ch(0).notePeriod, 4608 - 1) << pass;  // 7680 - 48 x 64 - 3 / 2
+    EXPECT_EQ(r.ch(1).notePeriod, 4608) << pass;
+    r.tick();  // row 1
+    EXPECT_EQ(r.ch(0).period, 4608 - 1) << pass;
+    EXPECT_EQ(r.ch(0).finetune, 7) << pass;
+    r.tick();  // row 2
+    EXPECT_EQ(r.ch(1).notePeriod, 4608) << pass;
+    r.tick();  // row 3
+    EXPECT_EQ(r.ch(0).notePeriod, 4608) << pass;
+    EXPECT_EQ(r.song->instruments[0].samples[0]->finetune, 0) << pass;
+  }
+  // On the Amiga table the arpeggio follows the note's finetune.
+  m.flags = 0;
+  m.speed = 3;
+  m.patterns[0].cells.clear();
+  m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectExtended, 0x5F};
+  m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectArpeggio, 0x70};
+  Seq a(m);
+  a.tick();
+  EXPECT_EQ(a.ch(0).notePeriod, xm::amigaPeriod(48, 15));
+  for (int t = 0; t < 4; ++t) a.tick();  // row 1, tick 1: the arpeggio's first step
+  EXPECT_EQ(a.ch(0).periodDelta, xm::amigaPeriod(55, 15) - xm::amigaPeriod(48, 15));
 }
 
 TEST(XmSequencer, TonePortamentoDoesNotRetrigger) {
