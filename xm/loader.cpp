@@ -162,22 +162,24 @@ void readSampleData(Reader& in, XmSample& s) {
     s.bits = 16;
     return;
   }
-  if (bytesPerSample == 1) {
-    std::vector<uint8_t> raw(s.length);
-    in.bytes(raw.data(), static_cast<int64_t>(raw.size()));
-    for (uint32_t i = 0; i < s.length; ++i) s.data[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[i] << 8));
-  } else {
-    std::vector<uint8_t> raw(static_cast<size_t>(s.length) * 2);
-    in.bytes(raw.data(), static_cast<int64_t>(raw.size()));
-    for (uint32_t i = 0; i < s.length; ++i) {
-      s.data[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8)));
-    }
-  }
-  // Delta decoding with a wrapping 16-bit running sum.
+  // Widening (8-bit values into the high byte) and delta decoding with a
+  // wrapping 16-bit running sum, in one pass over the raw bytes.
+  std::vector<uint8_t> raw(static_cast<size_t>(s.length) * static_cast<size_t>(bytesPerSample));
+  in.bytes(raw.data(), static_cast<int64_t>(raw.size()));
+  const uint8_t* r = raw.data();
+  int16_t* out = s.data.data();
+  const size_t count = s.length;
   uint16_t sum = 0;
-  for (uint32_t i = 0; i < s.length; ++i) {
-    sum = static_cast<uint16_t>(sum + static_cast<uint16_t>(s.data[i]));
-    s.data[i] = static_cast<int16_t>(sum);
+  if (bytesPerSample == 1) {
+    for (size_t i = 0; i < count; ++i) {
+      sum = static_cast<uint16_t>(sum + (r[i] << 8));
+      out[i] = static_cast<int16_t>(sum);
+    }
+  } else {
+    for (size_t i = 0; i < count; ++i) {
+      sum = static_cast<uint16_t>(sum + (r[2 * i] | (r[2 * i + 1] << 8)));
+      out[i] = static_cast<int16_t>(sum);
+    }
   }
   s.bits = 16;
   const uint32_t end = s.loopStart + s.loopLength;
