@@ -345,6 +345,73 @@ TEST(XmMixer, HugeStepVoiceOverASilentSampleIsSilent) {
   EXPECT_EQ(renderer.playback().channels[0].realNote, 255);
 }
 
+// Renders `blocks` blocks of a module from its start.
+std::vector<float> render(xm::OfflineRenderer& r, int blocks) {
+  std::vector<float> out;
+  std::vector<float> block(2 * xm::kBlockFrames);
+  for (int b = 0; b < blocks; ++b) {
+    r.renderBlockFloat(block.data());
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  return out;
+}
+
+TEST(XmRendered, KeyOffOnTickFourSoundsFourTicksThenStops) {
+  // Speed 6, 882 frames per tick, an instrument without volume envelope:
+  // K04 lets the note sound through ticks 0..3 and ramps it out over the
+  // 128 frames from tick 4; after that the output is digital silence.
+  xmtest::Module m;
+  m.speed = 6;
+  m.patterns[0].rows = 2;
+  m.instruments.push_back(xmtest::simpleInstrument(xmtest::dcSample(8000)));
+  m.cell(0, 0, 0) = {49, 1, 0, xm::kEffectKeyOff, 4};
+  const std::vector<uint8_t> bytes = m.bytes();
+  xm::OfflineRenderer r;
+  ASSERT_TRUE(r.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  std::vector<int16_t> out;
+  std::vector<int16_t> block(2 * xm::kBlockFrames);
+  for (int b = 0; b < 12; ++b) {
+    r.renderBlock(block.data());
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  const size_t cut = 4 * 882;
+  for (size_t f = 128; f < cut; ++f) ASSERT_GT(out[2 * f], 1000) << f;
+  for (size_t f = cut + 128; f < 12 * 882; ++f) ASSERT_EQ(out[2 * f], 0) << f;
+}
+
+TEST(XmRendered, FinetuneOnOneChannelLeavesTheOtherAndTheNextPlay) {
+  // Channel 0 plays C-4 with E5F, channel 1 the same sample a row later.
+  // Channel 1 must sound exactly as it does without the E5F, and a second
+  // play from the start exactly like the first.
+  auto module = [](bool finetune) {
+    xmtest::Module m;
+    m.channels = 2;
+    m.speed = 3;
+    m.patterns[0].rows = 4;
+    std::vector<int16_t> saw;
+    for (int i = 0; i < 64; ++i) saw.push_back(static_cast<int16_t>(i * 500 - 16000));
+    xmtest::Sample s;
+    s.pcm = saw;
+    s.loopType = 1;
+    s.loopLength = 64;
+    m.instruments.push_back(xmtest::simpleInstrument(s));
+    m.cell(0, 0, 0) = {49, 1, 0, finetune ? xm::kEffectExtended : uint8_t{0}, finetune ? uint8_t{0x5F} : uint8_t{0}};
+    m.cell(0, 1, 1) = {49, 1, 0, 0, 0};
+    return m.bytes();
+  };
+  const std::vector<uint8_t> with = module(true), without = module(false);
+  xm::OfflineRenderer a, b;
+  ASSERT_TRUE(a.load(with.data(), static_cast<int64_t>(with.size())));
+  ASSERT_TRUE(b.load(without.data(), static_cast<int64_t>(without.size())));
+  const std::vector<float> first = render(a, 12);
+  EXPECT_NE(a.playback().voices[0].stepFraction, b.playback().voices[0].stepFraction);
+  render(b, 12);
+  EXPECT_EQ(a.playback().voices[1].stepFraction, b.playback().voices[1].stepFraction);
+  EXPECT_EQ(a.playback().voices[1].stepInteger, b.playback().voices[1].stepInteger);
+  a.restart();
+  EXPECT_EQ(render(a, 12), first);
+}
+
 #if defined(QV_CHECKED_MIXER)
 TEST(XmMixerDeathTest, CheckedBuildAbortsOnAReadOutsideTheSample) {
   // A sample whose data lacks the guard frames: the last interpolation
