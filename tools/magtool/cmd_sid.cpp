@@ -129,7 +129,15 @@ int run(int argc, char** argv) {
   }
 
   const size_t total = static_cast<size_t>(std::llround(seconds * sid::kMixRate));
-  std::vector<int16_t> samples(total);
+  // Rendered one frame at a time into the WAV file and the levels, so that
+  // memory stays flat however long the rendering.
+  magtool::WavWriter wav;
+  if (!wavPath.empty() && !wav.open(wavPath, 1, sid::kMixRate)) {
+    std::fprintf(stderr, "magtool sid: cannot write %s\n", wavPath.c_str());
+    return 1;
+  }
+  magtool::SampleStats stats;
+  std::vector<int16_t> samples(static_cast<size_t>(sid::kFrameSamples));
   const auto t0 = std::chrono::steady_clock::now();
   size_t done = 0;
   bool exhausted = false;
@@ -139,7 +147,9 @@ int run(int argc, char** argv) {
   }
   while (done < total) {
     const size_t n = std::min(total - done, static_cast<size_t>(sid::kFrameSamples));
-    renderer.render(samples.data() + done, n);
+    renderer.render(samples.data(), n);
+    stats.add(samples.data(), n);
+    if (wav.isOpen()) wav.write(samples.data(), n);
     exhausted = exhausted || state.cpu.budgetExhausted;
     done += n;
     if (traceFrames > 0 && ++trace.frame >= traceFrames) renderer.state().cpu.writeHook = nullptr;
@@ -148,26 +158,14 @@ int run(int argc, char** argv) {
   std::printf("max play instructions: %u\n", renderer.maxPlayInstructions());
   if (exhausted) std::printf("warning: a play call was stopped by the instruction budget\n");
 
-  double peak = 0.0, sumSquares = 0.0;
-  for (int16_t s : samples) {
-    peak = std::max(peak, std::fabs(static_cast<double>(s)));
-    sumSquares += static_cast<double>(s) * s;
-  }
-  const double rms = std::sqrt(sumSquares / static_cast<double>(total));
+  const double rms = stats.rms();
   std::printf("rendered: %.2f s, %llu play calls, in %.3f s (%.0fx real time)\n", seconds,
               static_cast<unsigned long long>(renderer.playCalls()), elapsed,
               elapsed > 0 ? seconds / elapsed : 0.0);
-  std::printf("peak: %.2f dBFS\nrms: %.2f dBFS\n", dbfs(peak), dbfs(rms));
-  uint64_t digest = 0xCBF29CE484222325ull;  // FNV-1a over the samples' little-endian bytes
-  for (int16_t s : samples) {
-    for (int b = 0; b < 2; ++b) {
-      digest ^= (static_cast<uint16_t>(s) >> (8 * b)) & 0xFF;
-      digest *= 0x100000001B3ull;
-    }
-  }
-  std::printf("digest: %016llx\n", static_cast<unsigned long long>(digest));
+  std::printf("peak: %.2f dBFS\nrms: %.2f dBFS\n", dbfs(stats.peak), dbfs(rms));
+  std::printf("digest: %016llx\n", static_cast<unsigned long long>(stats.digest));
   if (!wavPath.empty()) {
-    if (!magtool::writeWav(wavPath, samples, 1, sid::kMixRate)) {
+    if (!wav.close()) {
       std::fprintf(stderr, "magtool sid: cannot write %s\n", wavPath.c_str());
       return 1;
     }

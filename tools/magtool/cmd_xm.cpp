@@ -1,5 +1,6 @@
 // magtool xm: facts about a module and an offline rendering through the
 // player's own sequencer and mixer.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,8 +61,8 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "magtool xm: '%s' is not a playable XM module\n", source.c_str());
     return 1;
   }
-  // The length is measured on a copy of the song: E5x changes a sample's
-  // finetune for good, and the rendering starts from the file's state.
+  // The length is measured on a copy of the song, so that the rendering
+  // starts from the file's state.
   auto measured = xm::loadSongFromMemory(bytes.data(), static_cast<int64_t>(bytes.size()));
   const xm::SongTiming timing =
       xm::traceSong(*measured, static_cast<int64_t>(kMaxSeconds * xm::kMixRate), false);
@@ -81,27 +82,26 @@ int run(int argc, char** argv) {
   if (seconds < 0.0) seconds = songSeconds;
   if (seconds > kMaxSeconds) seconds = kMaxSeconds;
   const int64_t frames = static_cast<int64_t>(seconds * xm::kMixRate);
-  const int64_t blocks = (frames + xm::kBlockFrames - 1) / xm::kBlockFrames;
-  std::vector<int16_t> samples;
-  samples.reserve(static_cast<size_t>(blocks * xm::kBlockFrames * 2));
+  // The WAV is written block by block as it is rendered: memory stays flat
+  // however long the rendering.
+  magtool::WavWriter wav;
+  if (!wavPath.empty() && !wav.open(wavPath, 2, xm::kMixRate)) {
+    std::fprintf(stderr, "magtool xm: cannot write '%s'\n", wavPath.c_str());
+    return 1;
+  }
+  magtool::SampleStats stats;
   std::vector<int16_t> block(static_cast<size_t>(2 * xm::kBlockFrames));
-  for (int64_t b = 0; b < blocks; ++b) {
+  for (int64_t done = 0; done < frames; done += xm::kBlockFrames) {
     renderer.renderBlock(block.data());
-    samples.insert(samples.end(), block.begin(), block.end());
+    const size_t count = static_cast<size_t>(2 * std::min<int64_t>(xm::kBlockFrames, frames - done));
+    stats.add(block.data(), count);
+    if (wav.isOpen()) wav.write(block.data(), count);
   }
-  samples.resize(static_cast<size_t>(frames * 2));
-  int32_t peak = 0;
-  double sumSquares = 0.0;
-  for (int16_t s : samples) {
-    peak = std::max(peak, std::abs(static_cast<int32_t>(s)));
-    sumSquares += static_cast<double>(s) * s;
-  }
-  const double rms = samples.empty() ? 0.0 : std::sqrt(sumSquares / static_cast<double>(samples.size()));
   std::printf("rendered:     %.2f s\n", static_cast<double>(frames) / xm::kMixRate);
-  std::printf("peak:         %d (%.2f dBFS)\n", peak, dbfs(peak));
-  std::printf("rms:          %.1f (%.2f dBFS)\n", rms, dbfs(rms));
+  std::printf("peak:         %d (%.2f dBFS)\n", stats.peak, dbfs(stats.peak));
+  std::printf("rms:          %.1f (%.2f dBFS)\n", stats.rms(), dbfs(stats.rms()));
   if (!wavPath.empty()) {
-    if (!magtool::writeWav(wavPath, samples, 2, xm::kMixRate)) {
+    if (!wav.close()) {
       std::fprintf(stderr, "magtool xm: cannot write '%s'\n", wavPath.c_str());
       return 1;
     }
