@@ -323,10 +323,13 @@ TEST(XmMixer, HugeStepsStopAtTheEndOfLongSamples) {
 
 TEST(XmMixer, HugeStepVoiceOverASilentSampleIsSilent) {
   // C-0 with relative note -1: the real note wraps to 255, whose frequency
-  // on the linear table is above a gigahertz. The sample is silent and
-  // longer than 2^24 frames; the whole song must render digital silence.
+  // on the linear table is above a gigahertz (29559 frames per output
+  // frame). The sample is silent and 2^24 + 2^22 frames long, so that after
+  // the 128-frame ramp-in the end is still more than 2^24 frames away but
+  // within the block's reach; the whole song must render digital silence
+  // (and the checked build proves no read leaves the sample).
   xmtest::Sample silent;
-  silent.pcm.assign((1u << 24) + 4096, 0);
+  silent.pcm.assign((1u << 24) + (1u << 22), 0);
   silent.sixteenBit = false;
   silent.relativeNote = -1;
   xmtest::Module m;
@@ -395,7 +398,7 @@ TEST(XmRendered, FinetuneOnOneChannelLeavesTheOtherAndTheNextPlay) {
     s.loopType = 1;
     s.loopLength = 64;
     m.instruments.push_back(xmtest::simpleInstrument(s));
-    m.cell(0, 0, 0) = {49, 1, 0, finetune ? xm::kEffectExtended : uint8_t{0}, finetune ? uint8_t{0x5F} : uint8_t{0}};
+    m.cell(0, 0, 0) = {49, 1, 0, static_cast<uint8_t>(finetune ? xm::kEffectExtended : 0), static_cast<uint8_t>(finetune ? 0x5F : 0)};
     m.cell(0, 1, 1) = {49, 1, 0, 0, 0};
     return m.bytes();
   };
