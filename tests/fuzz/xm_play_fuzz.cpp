@@ -455,12 +455,17 @@ class Mutator {
         break;
       }
       case 9: {  // now and then a sample longer than 2^24 frames: the last one, over the silent tail
-        if (m.instruments.empty() || m.instruments.back().samples.empty() || !chance(64)) break;
+        if (m.instruments.empty() || m.instruments.back().samples.empty() || !chance(16)) break;
         // With an extreme pitch half of the time: steps of thousands of
         // frames per output frame are what long samples must survive.
         Sample& s = m.instruments.back().samples.back();
         s.length = ((1u << 24) + below(1u << 23)) * ((s.type & 0x10) ? 2u : 1u);
         if (chance(2)) s.relativeNote = pick(relatives);
+        switch (below(3)) {  // a loop near the start would hide the length; often none or all of it
+          case 0: s.type = static_cast<uint8_t>(s.type & ~3u); break;
+          case 1: s.type = static_cast<uint8_t>((s.type & ~3u) | 1u); s.loopStart = 0; s.loopLength = s.length; break;
+          default: break;
+        }
         m.flags = kFlagSilentTail;
         break;
       }
