@@ -17,12 +17,21 @@ uint16_t bigEndian(const uint8_t* image, int32_t size, int32_t offset) {
 
 }  // namespace
 
-void PlayerState::reset(uint32_t callBudget) {
+void PlayerState::reset(uint32_t initCallBudget, uint32_t playCallBudget) {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
   chip.setup(kMixRate);
   cpu.S = 0xFF;
   cpu.chip = &chip;
-  cpu.budget = callBudget;
+  initBudget = initCallBudget;
+  playBudget = playCallBudget;
+}
+
+uint32_t PlayerState::call(uint16_t address, uint8_t a, uint32_t budget) {
+  cpu.budget = budget;
+  lastCallInstructions = cpu.callSubroutine(address, a);
+  // A cancelled call also reports budgetExhausted, but ends before its budget.
+  if (budget != 0 && lastCallInstructions >= budget) ++budgetStops;
+  return lastCallInstructions;
 }
 
 uint16_t PlayerState::loadTune(const uint8_t* image, int32_t size) {
@@ -38,21 +47,17 @@ uint16_t PlayerState::loadTune(const uint8_t* image, int32_t size) {
   const int32_t count = std::clamp(available, 0, room);
   if (count > 0) std::memcpy(cpu.memory + loadAddress, image + dataOffset + 2, static_cast<size_t>(count));
   if (playAddress == 0) {
-    lastCallInstructions = cpu.callSubroutine(initAddress, 0);
+    call(initAddress, 0, initBudget);
     playAddress = static_cast<uint16_t>(cpu.memory[kIrqVectorLow] | (cpu.memory[kIrqVectorHigh] << 8));
   }
   return loadAddress;
 }
 
 uint32_t PlayerState::runInit(int32_t subtune) {
-  lastCallInstructions = cpu.callSubroutine(initAddress, static_cast<uint8_t>(subtune));
-  return lastCallInstructions;
+  return call(initAddress, static_cast<uint8_t>(subtune), initBudget);
 }
 
-uint32_t PlayerState::runPlay() {
-  lastCallInstructions = cpu.callSubroutine(playAddress, 0);
-  return lastCallInstructions;
-}
+uint32_t PlayerState::runPlay() { return call(playAddress, 0, playBudget); }
 
 void PlayerState::renderFrame(int16_t* slice) {
   runPlay();

@@ -103,6 +103,7 @@ TEST_P(RealTune, PlaysTwentySecondsWithinTheBudgetAndMakesSound) {
   EXPECT_EQ(r.playCalls(), 1000u);
   EXPECT_GT(r.maxPlayInstructions(), 50u);
   EXPECT_LT(r.maxPlayInstructions(), 2000u);  // a play call of a tracker tune is short
+  EXPECT_EQ(r.budgetStops(), 0u);
   double sum = 0;
   std::set<int16_t> distinct;
   for (int16_t v : out) {
