@@ -108,6 +108,11 @@ struct Cpu6502 {
   const std::atomic<bool>* cancel;
 
   uint8_t readByte(uint16_t address) const { return memory[address]; }
+  // The little-endian word with its bytes at low and high: high is low + 1
+  // wrapped to 16 bits, or within page zero for a zero-page pointer.
+  uint16_t readWord(uint16_t low, uint16_t high) const {
+    return static_cast<uint16_t>(memory[low] | (memory[high] << 8));
+  }
   void writeByte(uint16_t address, uint8_t value);
   void push(uint8_t value);
   uint8_t pull();

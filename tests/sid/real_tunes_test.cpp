@@ -1,10 +1,14 @@
 // Real PSID tunes (GoatTracker example songs from Debian, read from the shared
 // test data): they load, run within the budget, drive all three voices frame
 // by frame, make sound, render deterministically, stream exactly as they
-// render offline, and keep their audio digests.
+// render offline, keep their audio digests, and clamp when their filter is
+// pushed into overload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -184,6 +188,36 @@ INSTANTIATE_TEST_SUITE_P(TestData, RealTune, ::testing::ValuesIn(kTunes),
                            return name.substr(0, name.find('.')) == "2xtest" ? std::string("twoxtest")
                                                                               : name.substr(0, name.find('.'));
                          });
+
+TEST(RealTuneOverload, FullResonanceWithAllThreeFilterOutputsClampsWithoutJumps) {
+  // None of these tunes drives the mix past 16 bits as written (their peaks
+  // stay below 31000). consultant runs voice 2 through the filter at full
+  // resonance (15); switching on all three filter outputs on top of its own
+  // cutoff and resonance adds the resonant peaks of low, band and high pass
+  // and overloads the mix. Stored as the low 16 bits, this jumped from full
+  // positive to full negative 41 times in the first minute.
+  const std::vector<uint8_t> image = readTune("consultant.sid");
+  auto state = std::make_unique<PlayerState>();
+  state->reset();
+  state->loadTune(image.data(), static_cast<int32_t>(image.size()));
+  state->runInit(0);
+  int16_t frame[kFrameSamples];
+  int previous = 0, largestJump = 0, atTheLimit = 0, resonance = 0;
+  for (int f = 0; f < 60 * 50; ++f) {
+    state->runPlay();
+    resonance = std::max(resonance, state->chip.resonanceRouting >> 4);
+    state->chip.write(0xD418, static_cast<uint8_t>(state->chip.modeVolume | 0x70));
+    state->chip.render(frame, kFrameSamples, state->cpu.memory);
+    for (int16_t v : frame) {
+      largestJump = std::max(largestJump, std::abs(v - previous));
+      atTheLimit += (v == 32767 || v == -32768);
+      previous = v;
+    }
+  }
+  EXPECT_EQ(resonance, 15);
+  EXPECT_GT(atTheLimit, 20);  // it does overload (48 samples at the limit)
+  EXPECT_LE(largestJump, 50000);
+}
 
 TEST(RealTuneSongs, SubTunesPlayDifferentMusic) {
   const std::vector<uint8_t> image = readTune("dojo.sid");
