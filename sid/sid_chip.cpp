@@ -1,6 +1,8 @@
 #include "sid/sid_chip.h"
 
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace sid {
 namespace {
@@ -55,40 +57,24 @@ void refreshFilter(SidChip& chip) {
 // ---- per sample ----
 
 // Phase advance, test bit and hard sync against the reference voice (the
-// previous one; voice 1 refers to voice 3).
-inline void advanceOscillator(Oscillator& o, const Oscillator& ref) {
+// previous one; voice 1 refers to voice 3). Returns the new phase.
+inline uint32_t advanceOscillator(Oscillator& o, const Oscillator& ref, uint8_t wave) {
   o.phase = (o.phase + o.step) & kPhaseMask;
-  if (o.wave & kControlTest) {
+  if (wave & kControlTest) {
     o.phase = 0;
     o.noiseClock = 0;
     o.noiseShift = kNoiseSeed;
   }
   // The reference wrapped in its last update: restart at the same fraction.
-  if ((o.wave & kControlSync) && ref.phase < ref.step) {
+  if ((wave & kControlSync) && ref.phase < ref.step) {
     o.phase = static_cast<uint32_t>(static_cast<uint64_t>(ref.phase) * o.step / ref.step);
   }
+  return o.phase;
 }
 
-inline uint8_t noiseOutputBits(uint32_t shift) {
-  uint32_t out = 0;
-  for (uint32_t i = 0; i < 8; ++i) out |= ((shift >> kNoiseOutputTaps[i]) & 1u) << (7 - i);
-  return static_cast<uint8_t>(out);
-}
-
-// Clocks the noise register when the top phase bits have changed.
-inline void clockNoise(Oscillator& o) {
-  const uint32_t clock = o.phase >> kNoiseClockShift;
-  if (clock == o.noiseClock) return;
-  o.noiseClock = clock;
-  const uint32_t old = o.noiseShift;
-  o.noiseShift = (old << 1) | (((old >> kNoiseFeedbackTapHigh) ^ (old >> kNoiseFeedbackTapLow)) & 1);
-  o.noiseOutput = noiseOutputBits(o.noiseShift);
-}
-
-// The selected waveforms ANDed together; none selected gives $FF.
-inline int32_t waveform(const Oscillator& o, const Oscillator& ref) {
-  const uint8_t wave = o.wave;
-  const uint32_t phase = o.phase;
+// Triangle (ring-modulated by the reference), sawtooth and pulse as selected,
+// ANDed together; none selected gives $FF.
+inline uint32_t toneWaveforms(const Oscillator& o, const Oscillator& ref, uint8_t wave, uint32_t phase) {
   uint32_t out = kWaveformFull;
   if (wave & kControlTriangle) {
     uint32_t triangle = (phase >> kTriangleShift) & kWaveformFull;
@@ -98,8 +84,28 @@ inline int32_t waveform(const Oscillator& o, const Oscillator& ref) {
   }
   if (wave & kControlSawtooth) out &= (phase >> kSawtoothShift) & kWaveformFull;
   if (wave & kControlPulse) out &= phase <= o.pulseThreshold ? kWaveformFull : 0x00;
-  if (wave & kControlNoise) out &= o.noiseOutput;
-  return static_cast<int32_t>(out);
+  return out;
+}
+
+// Output bit 7 - i is register bit kNoiseOutputTaps[i]: one shift and mask
+// each, folded at compile time.
+template <size_t... I>
+inline uint8_t gatherNoiseBits(uint32_t shift, std::index_sequence<I...>) {
+  return static_cast<uint8_t>((((shift >> (kNoiseOutputTaps[I] - (7 - I))) & (1u << (7 - I))) | ...));
+}
+inline uint8_t noiseOutputBits(uint32_t shift) { return gatherNoiseBits(shift, std::make_index_sequence<8>{}); }
+
+// Clocks the noise register when the top phase bits have changed; returns
+// the noise waveform byte.
+inline uint32_t clockNoise(Oscillator& o, uint32_t phase) {
+  const uint32_t clock = phase >> kNoiseClockShift;
+  if (clock != o.noiseClock) {
+    o.noiseClock = clock;
+    const uint32_t old = o.noiseShift;
+    o.noiseShift = (old << 1) | (((old >> kNoiseFeedbackTapHigh) ^ (old >> kNoiseFeedbackTapLow)) & 1);
+    o.noiseOutput = noiseOutputBits(o.noiseShift);
+  }
+  return o.noiseOutput;
 }
 
 inline void stepEnvelope(Oscillator& o) {
@@ -287,12 +293,14 @@ void SidChip::render(int16_t* buffer, int count, const uint8_t* memory) {
     for (int v = 0; v < 3; ++v) {
       Oscillator& o = osc[v];
       const Oscillator& ref = osc[v == 0 ? 2 : v - 1];
-      advanceOscillator(o, ref);
-      clockNoise(o);
-      const int32_t out = waveform(o, ref);
+      const uint8_t wave = o.wave;
+      const uint32_t phase = advanceOscillator(o, ref, wave);
+      uint32_t out = toneWaveforms(o, ref, wave, phase);
+      const uint32_t noise = clockNoise(o, phase);
+      if (wave & kControlNoise) out &= noise;
       stepEnvelope(o);
       if (v < 2 || f.voice3Enabled) {
-        const int32_t contribution = ((out - kWaveformMidpoint) * o.level) >> kVoiceOutputShift;
+        const int32_t contribution = ((static_cast<int32_t>(out) - kWaveformMidpoint) * o.level) >> kVoiceOutputShift;
         if (o.filtered) {
           filteredSum += contribution;
         } else {
