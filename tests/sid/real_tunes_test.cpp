@@ -219,6 +219,44 @@ TEST(RealTuneOverload, FullResonanceWithAllThreeFilterOutputsClampsWithoutJumps)
   EXPECT_LE(largestJump, 50000);
 }
 
+TEST_P(RealTune, DamagedCopiesPlayWithinTheBudgets) {
+  // Damage of the kinds met in tune collections: cut short, bytes of the
+  // player code overwritten, the play address sent into the song data, and a
+  // play routine that falls into a loop. Each renders 5 s with the player's
+  // own budgets: no crash, no hang, every play call within its budget.
+  const TuneFacts& t = GetParam();
+  const std::vector<uint8_t> original = readTune(t.file);
+  std::vector<std::vector<uint8_t>> damaged;
+  damaged.emplace_back(original.begin(), original.begin() + static_cast<long>(original.size() / 2));
+  std::vector<uint8_t> flipped = original;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 64; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    flipped[0x7E + (seed >> 8) % (flipped.size() - 0x7E)] ^= static_cast<uint8_t>(seed >> 24);
+  }
+  damaged.push_back(flipped);
+  std::vector<uint8_t> intoData = original;
+  const uint16_t dataPlay = static_cast<uint16_t>(t.load + original.size() - 0x7E - 64);
+  intoData[12] = static_cast<uint8_t>(dataPlay >> 8);
+  intoData[13] = static_cast<uint8_t>(dataPlay);
+  damaged.push_back(intoData);
+  std::vector<uint8_t> looping = original;  // JMP to itself at the play address
+  const size_t playOffset = 0x7E + (t.play - t.load);
+  looping[playOffset] = 0x4C;
+  looping[playOffset + 1] = static_cast<uint8_t>(t.play);
+  looping[playOffset + 2] = static_cast<uint8_t>(t.play >> 8);
+  damaged.push_back(looping);
+  for (size_t d = 0; d < damaged.size(); ++d) {
+    TuneRenderer r;
+    r.start(damaged[d].data(), static_cast<int32_t>(damaged[d].size()), 0);
+    std::vector<int16_t> out(5 * 44100);
+    r.render(out.data(), out.size());
+    EXPECT_EQ(r.playCalls(), 250u) << t.file << " damage " << d;
+    EXPECT_LE(r.maxPlayInstructions(), kPlayCallBudget) << t.file << " damage " << d;
+    if (d == 3) EXPECT_EQ(r.budgetStops(), 250u) << t.file;
+  }
+}
+
 TEST(RealTuneSongs, SubTunesPlayDifferentMusic) {
   const std::vector<uint8_t> image = readTune("dojo.sid");
   const FrameWrites first = traceFrames(image, 0, 200);
