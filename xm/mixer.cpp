@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,6 +18,24 @@ constexpr int32_t kMinFrequency = 100;
 constexpr float kInv255 = 1.0f / 255.0f;
 constexpr float kInvRamp = 1.0f / 128.0f;
 constexpr float kFractionScale = 0x1p-31f;
+
+// The checked build (QV_CHECKED_MIXER, used by the fuzz and asan presets)
+// proves every sample read: both interpolation taps must lie inside the
+// sample's data or its guard frames, or the process aborts. The release
+// build relies on the boundary arithmetic below alone.
+#if defined(QV_CHECKED_MIXER)
+[[noreturn]] void readOutsideSample(const XmSample& s, uint64_t pos) {
+  std::fprintf(stderr, "mixer: read at frame %llu of a sample of %u frames (%zu with guard)\n",
+               static_cast<unsigned long long>(pos), s.length, s.data.size());
+  std::abort();
+}
+inline void checkRead(const XmSample& s, uint64_t pos) {
+  if (pos + 1 >= s.data.size()) readOutsideSample(s, pos);
+}
+#define QV_CHECK_READ(s, pos) checkRead((s), (pos))
+#else
+#define QV_CHECK_READ(s, pos) ((void)0)
+#endif
 
 int32_t partnerOf(int32_t index) { return index < kMaxChannels ? index + kMaxChannels : index - kMaxChannels; }
 
@@ -95,15 +115,18 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
     const int32_t left = frames - done;
 
     // 1. Frames to the next boundary, one division per span. The division is
-    // exact in 32.32, so no frame reads before the loop start or past the
-    // guard after its end. Moving forward the boundary is reached at the
-    // loop end; moving backward once the position drops below the start.
+    // exact in 32.32 for any distance and step (a distance below 2^60 and a
+    // step below 2^48 leave the sums far inside 64 bits), so no frame reads
+    // before the loop start or past the guard after its end, however long
+    // the sample or fast the voice. Moving forward the boundary is reached
+    // at the loop end; moving backward once the position drops below the
+    // start. A voice never given a pitch (step 0) stays where it is.
     const int64_t distance = forward ? e - p : p - ls;
     bool boundaryInside = false;
     int64_t toBoundary = 0;
     if (forward ? distance <= 0 : distance < 0) {
       boundaryInside = true;
-    } else if (step > 0 && (distance >> 32) < (int64_t{1} << 24)) {  // a voice never given a pitch stays put
+    } else if (step > 0) {
       toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
       boundaryInside = toBoundary <= left;
     }
@@ -125,6 +148,7 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
       for (int32_t i = 0; i < m; ++i) {
         const uint32_t pos = static_cast<uint32_t>(p >> 32);
         const uint32_t frac = static_cast<uint32_t>(p);
+        QV_CHECK_READ(s, pos);
         const float x0 = d[pos];
         const float x1 = d[pos + 1];
         const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
@@ -163,6 +187,7 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
         alignas(16) int32_t a0[4], a1[4], t[4];
         for (int k = 0; k < 4; ++k) {
           const uint32_t pos = static_cast<uint32_t>(p >> 32);
+          QV_CHECK_READ(s, pos);
           a0[k] = d[pos];
           a1[k] = d[pos + 1];
           t[k] = static_cast<int32_t>(static_cast<uint32_t>(p) >> 1);
@@ -182,6 +207,7 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
       for (; i < m; ++i) {
         const uint32_t pos = static_cast<uint32_t>(p >> 32);
         const uint32_t frac = static_cast<uint32_t>(p);
+        QV_CHECK_READ(s, pos);
         const float x0 = d[pos];
         const float x1 = d[pos + 1];
         const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
