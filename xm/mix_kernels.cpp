@@ -1,0 +1,365 @@
+#include "xm/mix_kernels.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+#include <immintrin.h>
+#define QV_MIX_X86 1
+#endif
+
+namespace xm {
+namespace {
+
+constexpr float kFractionScale = 0x1p-31f;
+
+// The checked build (QV_CHECKED_MIXER, used by the fuzz and asan presets)
+// proves every sample read: both interpolation taps must lie inside the
+// sample's data or its guard frames, or the process aborts. The vector
+// kernels check the positions of a whole stretch before they mix it, frame
+// by frame, computed as the kernels compute them. The release build relies
+// on the mixer's boundary arithmetic alone.
+#if defined(QV_CHECKED_MIXER)
+[[noreturn]] void readOutsideSample(const XmSample& s, uint64_t pos) {
+  std::fprintf(stderr, "mixer: read at frame %llu of a sample of %u frames (%zu with guard)\n",
+               static_cast<unsigned long long>(pos), s.length, s.data.size());
+  std::abort();
+}
+inline void checkRead(const XmSample& s, uint64_t pos) {
+  if (pos + 1 >= s.data.size()) readOutsideSample(s, pos);
+}
+void checkStretch(const Stretch& st) {
+  int64_t p = st.position;
+  for (int32_t i = 0; i < st.frames; ++i) {
+    if (p < 0) readOutsideSample(*st.sample, static_cast<uint64_t>(p >> 32));
+    checkRead(*st.sample, static_cast<uint64_t>(p >> 32));
+    p += st.delta;
+  }
+}
+#define QV_CHECK_READ(s, pos) checkRead((s), (pos))
+#define QV_CHECK_STRETCH(st) checkStretch(st)
+#else
+#define QV_CHECK_READ(s, pos) ((void)0)
+#define QV_CHECK_STRETCH(st) ((void)0)
+#endif
+
+// ---- Plain: one frame per pass, the reference for the others.
+
+inline float interpolate(const int16_t* d, int64_t p) {
+  const uint32_t pos = static_cast<uint32_t>(p >> 32);
+  const uint32_t frac = static_cast<uint32_t>(p);
+  const float x0 = d[pos];
+  const float x1 = d[pos + 1];
+  return x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
+}
+
+int64_t plainSteady(const Stretch& st, float gl, float gr) {
+  const int16_t* d = st.sample->data.data();
+  int64_t p = st.position;
+  float* o = st.out;
+  for (int32_t i = 0; i < st.frames; ++i) {
+    QV_CHECK_READ(*st.sample, static_cast<uint64_t>(p >> 32));
+    const float value = interpolate(d, p);
+    o[2 * i] += value * gl;
+    o[2 * i + 1] += value * gr;
+    p += st.delta;
+  }
+  return p;
+}
+
+int64_t plainRamp(const Stretch& st, float* gainLeft, float* gainRight, float sl, float sr) {
+  const int16_t* d = st.sample->data.data();
+  int64_t p = st.position;
+  float* o = st.out;
+  float gl = *gainLeft;
+  float gr = *gainRight;
+  for (int32_t i = 0; i < st.frames; ++i) {
+    QV_CHECK_READ(*st.sample, static_cast<uint64_t>(p >> 32));
+    const float value = interpolate(d, p);
+    o[2 * i] += value * gl;
+    o[2 * i + 1] += value * gr;
+    gl += sl;
+    gr += sr;
+    p += st.delta;
+  }
+  *gainLeft = gl;
+  *gainRight = gr;
+  return p;
+}
+
+// The rest of a stretch after `done` frames of a vector kernel.
+Stretch tail(const Stretch& st, int32_t done, int64_t p) {
+  Stretch t = st;
+  t.position = p;
+  t.out = st.out + 2 * done;
+  t.frames = st.frames - done;
+  return t;
+}
+
+#if defined(QV_MIX_X86)
+
+// ---- SSE2: four frames per pass. The two taps of a frame are read as one
+// 32-bit word (little-endian: data[pos] in the low half), the fractions come
+// from the low words of the 64-bit positions, and the arithmetic is the
+// plain kernel's, lane by lane.
+
+inline __m128i pairAt(const int16_t* d, int64_t p) {
+  int32_t word;
+  std::memcpy(&word, d + static_cast<uint32_t>(p >> 32), sizeof word);
+  return _mm_cvtsi32_si128(word);
+}
+
+// Values of the four frames at p, p + delta, p + 2 delta, p + 3 delta; pa
+// and pb hold those four positions as 64-bit lanes.
+inline __m128 values4(const int16_t* d, int64_t p, int64_t delta, __m128i pa, __m128i pb) {
+  const int64_t p1 = p + delta;
+  const int64_t p2 = p1 + delta;
+  const int64_t p3 = p2 + delta;
+  const __m128i pairs = _mm_unpacklo_epi64(_mm_unpacklo_epi32(pairAt(d, p), pairAt(d, p1)),
+                                           _mm_unpacklo_epi32(pairAt(d, p2), pairAt(d, p3)));
+  const __m128i frac = _mm_castps_si128(
+      _mm_shuffle_ps(_mm_castsi128_ps(pa), _mm_castsi128_ps(pb), _MM_SHUFFLE(2, 0, 2, 0)));
+  const __m128 x0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
+  const __m128 x1 = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
+  const __m128 t = _mm_cvtepi32_ps(_mm_srli_epi32(frac, 1));
+  return _mm_add_ps(x0, _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(x1, x0), t), _mm_set1_ps(kFractionScale)));
+}
+
+int64_t sse2Steady(const Stretch& st, float gl, float gr) {
+  QV_CHECK_STRETCH(st);
+  const int16_t* d = st.sample->data.data();
+  const int64_t delta = st.delta;
+  int64_t p = st.position;
+  int32_t i = 0;
+  if (st.frames >= 4) {
+    __m128i pa = _mm_set_epi64x(p + delta, p);
+    __m128i pb = _mm_set_epi64x(p + 3 * delta, p + 2 * delta);
+    const __m128i step = _mm_set1_epi64x(4 * delta);
+    const __m128 left = _mm_set1_ps(gl);
+    const __m128 right = _mm_set1_ps(gr);
+    for (; i + 4 <= st.frames; i += 4) {
+      const __m128 value = values4(d, p, delta, pa, pb);
+      const __m128 l = _mm_mul_ps(value, left);
+      const __m128 r = _mm_mul_ps(value, right);
+      float* q = st.out + 2 * i;
+      _mm_storeu_ps(q, _mm_add_ps(_mm_loadu_ps(q), _mm_unpacklo_ps(l, r)));
+      _mm_storeu_ps(q + 4, _mm_add_ps(_mm_loadu_ps(q + 4), _mm_unpackhi_ps(l, r)));
+      pa = _mm_add_epi64(pa, step);
+      pb = _mm_add_epi64(pb, step);
+      p += 4 * delta;
+    }
+  }
+  return i == st.frames ? p : plainSteady(tail(st, i, p), gl, gr);
+}
+
+// Ramps: the values four at a time, the gains frame by frame (each gain is
+// the previous one plus the step, rounded, as in the plain kernel).
+int64_t sse2Ramp(const Stretch& st, float* gainLeft, float* gainRight, float sl, float sr) {
+  QV_CHECK_STRETCH(st);
+  const int16_t* d = st.sample->data.data();
+  const int64_t delta = st.delta;
+  int64_t p = st.position;
+  int32_t i = 0;
+  float gl = *gainLeft;
+  float gr = *gainRight;
+  if (st.frames >= 4) {
+    __m128i pa = _mm_set_epi64x(p + delta, p);
+    __m128i pb = _mm_set_epi64x(p + 3 * delta, p + 2 * delta);
+    const __m128i step = _mm_set1_epi64x(4 * delta);
+    alignas(16) float values[4];
+    for (; i + 4 <= st.frames; i += 4) {
+      _mm_store_ps(values, values4(d, p, delta, pa, pb));
+      float* q = st.out + 2 * i;
+      for (int k = 0; k < 4; ++k) {
+        q[2 * k] += values[k] * gl;
+        q[2 * k + 1] += values[k] * gr;
+        gl += sl;
+        gr += sr;
+      }
+      pa = _mm_add_epi64(pa, step);
+      pb = _mm_add_epi64(pb, step);
+      p += 4 * delta;
+    }
+  }
+  *gainLeft = gl;
+  *gainRight = gr;
+  return i == st.frames ? p : plainRamp(tail(st, i, p), gainLeft, gainRight, sl, sr);
+}
+
+// ---- AVX2: eight frames per pass. While a voice moves less than two
+// frames per output frame, the taps of eight output frames lie in a window
+// of sixteen sample frames: one load converts the window to floats and
+// permutes pick each frame's two taps from it. Faster voices, and windows
+// that would reach past the sample's data, read their taps one by one.
+
+__attribute__((target("avx2"))) inline __m256 interpolate8(__m256 x0, __m256 x1, __m256i frac) {
+  const __m256 t = _mm256_cvtepi32_ps(_mm256_srli_epi32(frac, 1));
+  return _mm256_add_ps(x0, _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(x1, x0), t), _mm256_set1_ps(kFractionScale)));
+}
+
+// Positions (sample frames) and fractions of eight frames from their 64-bit
+// positions, four in pa and four in pb.
+struct Positions8 {
+  __m256i pos, frac;
+};
+__attribute__((target("avx2"))) inline Positions8 split8(__m256i pa, __m256i pb) {
+  const __m256i highFirst = _mm256_setr_epi32(1, 3, 5, 7, 0, 2, 4, 6);
+  const __m256i a = _mm256_permutevar8x32_epi32(pa, highFirst);  // positions 0-3, fractions 0-3
+  const __m256i b = _mm256_permutevar8x32_epi32(pb, highFirst);  // positions 4-7, fractions 4-7
+  return {_mm256_permute2x128_si256(a, b, 0x20), _mm256_permute2x128_si256(a, b, 0x31)};
+}
+
+// The taps of eight frames read one by one (any step).
+__attribute__((target("avx2"))) inline __m256 values8Loads(const int16_t* d, int64_t p, int64_t delta,
+                                                           __m256i frac) {
+  const __m128i lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(pairAt(d, p), pairAt(d, p + delta)),
+                                        _mm_unpacklo_epi32(pairAt(d, p + 2 * delta), pairAt(d, p + 3 * delta)));
+  const __m128i hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(pairAt(d, p + 4 * delta), pairAt(d, p + 5 * delta)),
+                                        _mm_unpacklo_epi32(pairAt(d, p + 6 * delta), pairAt(d, p + 7 * delta)));
+  const __m256i pairs = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  const __m256 x0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
+  const __m256 x1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pairs, 16));
+  return interpolate8(x0, x1, frac);
+}
+
+// The taps of eight frames from the window of 16 frames at data[base]; every
+// position lies in [base, base + 14].
+__attribute__((target("avx2"))) inline __m256 values8Window(const int16_t* d, uint32_t base, __m256i pos,
+                                                            __m256i frac) {
+  const __m256 w0 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base))));
+  const __m256 w1 =
+      _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base + 8))));
+  const __m256i seven = _mm256_set1_epi32(7);
+  const __m256i i0 = _mm256_sub_epi32(pos, _mm256_set1_epi32(static_cast<int32_t>(base)));
+  const __m256i i1 = _mm256_add_epi32(i0, _mm256_set1_epi32(1));
+  const __m256 high0 = _mm256_castsi256_ps(_mm256_cmpgt_epi32(i0, seven));
+  const __m256 high1 = _mm256_castsi256_ps(_mm256_cmpgt_epi32(i1, seven));
+  const __m256 x0 = _mm256_blendv_ps(_mm256_permutevar8x32_ps(w0, i0), _mm256_permutevar8x32_ps(w1, i0), high0);
+  const __m256 x1 = _mm256_blendv_ps(_mm256_permutevar8x32_ps(w0, i1), _mm256_permutevar8x32_ps(w1, i1), high1);
+  return interpolate8(x0, x1, frac);
+}
+
+// Eight frames from p: the window when the voice is slow enough and the
+// window lies inside the data, else the taps one by one.
+__attribute__((target("avx2"))) inline __m256 values8(const int16_t* d, size_t size, int64_t p, int64_t delta,
+                                                      bool slow, __m256i pa, __m256i pb) {
+  const Positions8 q = split8(pa, pb);
+  if (slow) {
+    const uint32_t first = static_cast<uint32_t>(p >> 32);
+    const uint32_t last = static_cast<uint32_t>((p + 7 * delta) >> 32);
+    const uint32_t base = first < last ? first : last;
+    if (static_cast<size_t>(base) + 16 <= size) return values8Window(d, base, q.pos, q.frac);
+  }
+  return values8Loads(d, p, delta, q.frac);
+}
+
+// Slow enough for the window: seven steps span at most 13 frames (and 14
+// after the fraction), so both taps of the last frame stay inside it.
+inline bool slowVoice(int64_t delta) {
+  const int64_t magnitude = delta < 0 ? -delta : delta;
+  return magnitude <= (int64_t{13} << 32) / 7;
+}
+
+__attribute__((target("avx2"))) int64_t avx2Steady(const Stretch& st, float gl, float gr) {
+  QV_CHECK_STRETCH(st);
+  const int16_t* d = st.sample->data.data();
+  const int64_t delta = st.delta;
+  int64_t p = st.position;
+  int32_t i = 0;
+  const size_t size = st.sample->data.size();
+  const bool slow = slowVoice(delta);
+  if (st.frames >= 8) {
+    __m256i pa = _mm256_set_epi64x(p + 3 * delta, p + 2 * delta, p + delta, p);
+    __m256i pb = _mm256_add_epi64(pa, _mm256_set1_epi64x(4 * delta));
+    const __m256i step = _mm256_set1_epi64x(8 * delta);
+    const __m256 left = _mm256_set1_ps(gl);
+    const __m256 right = _mm256_set1_ps(gr);
+    for (; i + 8 <= st.frames; i += 8) {
+      const __m256 value = values8(d, size, p, delta, slow, pa, pb);
+      const __m256 l = _mm256_mul_ps(value, left);
+      const __m256 r = _mm256_mul_ps(value, right);
+      const __m256 lo = _mm256_unpacklo_ps(l, r);  // frames 0, 1 | 4, 5
+      const __m256 hi = _mm256_unpackhi_ps(l, r);  // frames 2, 3 | 6, 7
+      float* q = st.out + 2 * i;
+      _mm256_storeu_ps(q, _mm256_add_ps(_mm256_loadu_ps(q), _mm256_permute2f128_ps(lo, hi, 0x20)));
+      _mm256_storeu_ps(q + 8, _mm256_add_ps(_mm256_loadu_ps(q + 8), _mm256_permute2f128_ps(lo, hi, 0x31)));
+      pa = _mm256_add_epi64(pa, step);
+      pb = _mm256_add_epi64(pb, step);
+      p += 8 * delta;
+    }
+  }
+  return i == st.frames ? p : sse2Steady(tail(st, i, p), gl, gr);
+}
+
+__attribute__((target("avx2"))) int64_t avx2Ramp(const Stretch& st, float* gainLeft, float* gainRight, float sl,
+                                                 float sr) {
+  QV_CHECK_STRETCH(st);
+  const int16_t* d = st.sample->data.data();
+  const int64_t delta = st.delta;
+  int64_t p = st.position;
+  int32_t i = 0;
+  float gl = *gainLeft;
+  float gr = *gainRight;
+  const size_t size = st.sample->data.size();
+  const bool slow = slowVoice(delta);
+  if (st.frames >= 8) {
+    __m256i pa = _mm256_set_epi64x(p + 3 * delta, p + 2 * delta, p + delta, p);
+    __m256i pb = _mm256_add_epi64(pa, _mm256_set1_epi64x(4 * delta));
+    const __m256i step = _mm256_set1_epi64x(8 * delta);
+    alignas(32) float values[8];
+    for (; i + 8 <= st.frames; i += 8) {
+      _mm256_store_ps(values, values8(d, size, p, delta, slow, pa, pb));
+      float* q = st.out + 2 * i;
+      for (int k = 0; k < 8; ++k) {
+        q[2 * k] += values[k] * gl;
+        q[2 * k + 1] += values[k] * gr;
+        gl += sl;
+        gr += sr;
+      }
+      pa = _mm256_add_epi64(pa, step);
+      pb = _mm256_add_epi64(pb, step);
+      p += 8 * delta;
+    }
+  }
+  *gainLeft = gl;
+  *gainRight = gr;
+  return i == st.frames ? p : sse2Ramp(tail(st, i, p), gainLeft, gainRight, sl, sr);
+}
+
+#endif  // QV_MIX_X86
+
+constexpr MixKernels kPlain{&plainSteady, &plainRamp, "plain"};
+#if defined(QV_MIX_X86)
+constexpr MixKernels kSse2{&sse2Steady, &sse2Ramp, "sse2"};
+constexpr MixKernels kAvx2{&avx2Steady, &avx2Ramp, "avx2"};
+#endif
+
+}  // namespace
+
+const MixKernels* mixKernels(MixKernelSet which) {
+  switch (which) {
+    case MixKernelSet::kPlain:
+      return &kPlain;
+#if defined(QV_MIX_X86)
+    case MixKernelSet::kSse2:
+      return &kSse2;
+    case MixKernelSet::kAvx2:
+      return __builtin_cpu_supports("avx2") ? &kAvx2 : nullptr;
+#else
+    default:
+      return nullptr;
+#endif
+  }
+  return nullptr;
+}
+
+MixKernelSet bestMixKernelSet() {
+#if defined(QV_MIX_X86)
+  return MixKernelSet::kSse2;
+#else
+  return MixKernelSet::kPlain;
+#endif
+}
+
+}  // namespace xm
