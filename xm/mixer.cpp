@@ -106,7 +106,8 @@ bool skipSilentVoice(MixVoice& v, int32_t frames) {
   const int64_t p = (static_cast<int64_t>(v.position) << 32) | v.fraction;
   const int64_t step = (static_cast<int64_t>(v.stepInteger) << 32) | v.stepFraction;
   const bool forward = v.direction != kBackward;
-  if (p >= e || (!forward && (s.loopMode != kLoopPingPong || p < ls))) return false;
+  if (p >= e || e > (static_cast<int64_t>(s.length) << 32)) return false;  // the loader keeps loops inside
+  if (!forward && (s.loopMode != kLoopPingPong || p < ls)) return false;
   const int64_t travel = step * frames;
   int64_t q = 0;
   bool ends = false;
