@@ -4,8 +4,8 @@
 //
 // Three sets compute the same single-precision sequence per frame and give
 // identical results: a plain one (one frame per pass, the reference), SSE2
-// (four frames per pass, every x86-64) and AVX2 (eight frames per pass, one
-// sample-pair gather, chosen at run time where the processor has it).
+// (four frames per pass, every x86-64) and the same four-frame loops in the
+// AVX2 encoding, chosen at run time where the processor has it.
 #pragma once
 
 #include <cstddef>

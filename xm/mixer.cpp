@@ -178,8 +178,12 @@ void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels
     if (forward ? distance <= 0 : distance < 0) {
       boundaryInside = true;
     } else if (step > 0) {
-      toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
-      boundaryInside = toBoundary <= left;
+      // The boundary lies inside when ceiling(distance / step) <= left
+      // (forward), or distance / step + 1 <= left (backward): tested with a
+      // product (step x left stays below 2^58), divided only when it does.
+      const int64_t reach = step * left;
+      boundaryInside = forward ? distance <= reach : distance < reach;
+      if (boundaryInside) toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
     }
 
     // 2. Ramp toward changed targets.

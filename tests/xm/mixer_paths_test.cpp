@@ -98,8 +98,7 @@ TEST(XmMixerPaths, KernelsMatchThePlainOnesOnRandomStretches) {
     const xm::MixKernels* k = xm::mixKernels(set);
     if (k == nullptr) continue;
     for (int trial = 0; trial < 3000; ++trial) {
-      // Steps up to 2.5 frames, up to 20, and close to the widest a window
-      // of the AVX2 kernels takes (13 frames over 7 steps).
+      // Steps up to 2.5 frames, up to 20, and close to 13/7 frames.
       const uint64_t ranges[] = {5ull << 31, 20ull << 32, 1ull << 28};
       const uint64_t range = ranges[trial % 3];
       const int64_t step = static_cast<int64_t>(wide() % range + (trial % 3 == 2 ? (13ull << 32) / 7 - range / 2 : 0));
