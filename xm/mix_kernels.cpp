@@ -162,29 +162,39 @@ __attribute__((always_inline)) inline int64_t ramp4(const Stretch& st, float* ga
   const int64_t delta = st.delta;
   int64_t p = st.position;
   int32_t i = 0;
-  float gl = *gainLeft;
-  float gr = *gainRight;
+  // Both gains in the low lanes of one register: each frame adds
+  // (value x gl, value x gr) to its left and right and steps both gains,
+  // lane by lane the plain kernel's arithmetic.
+  __m128 gain = _mm_setr_ps(*gainLeft, *gainRight, 0.0f, 0.0f);
+  const __m128 gainStep = _mm_setr_ps(sl, sr, 0.0f, 0.0f);
   if (st.frames >= 4) {
     __m128i pa = _mm_set_epi64x(p + delta, p);
     __m128i pb = _mm_set_epi64x(p + 3 * delta, p + 2 * delta);
     const __m128i step = _mm_set1_epi64x(4 * delta);
-    alignas(16) float values[4];
     for (; i + 4 <= st.frames; i += 4) {
-      _mm_store_ps(values, values4(d, p, delta, pa, pb));
+      const __m128 v = values4(d, p, delta, pa, pb);
       float* q = st.out + 2 * i;
-      for (int k = 0; k < 4; ++k) {
-        q[2 * k] += values[k] * gl;
-        q[2 * k + 1] += values[k] * gr;
-        gl += sl;
-        gr += sr;
-      }
+      const __m128 v0 = _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
+      const __m128 v1 = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
+      const __m128 v2 = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
+      const __m128 v3 = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+      const __m128 g0 = gain;
+      const __m128 g1 = _mm_add_ps(g0, gainStep);
+      const __m128 g2 = _mm_add_ps(g1, gainStep);
+      const __m128 g3 = _mm_add_ps(g2, gainStep);
+      gain = _mm_add_ps(g3, gainStep);
+      // Frames 0 and 1 (and 2 and 3) side by side: four floats, one add.
+      const __m128 a = _mm_movelh_ps(_mm_mul_ps(v0, g0), _mm_mul_ps(v1, g1));
+      const __m128 b = _mm_movelh_ps(_mm_mul_ps(v2, g2), _mm_mul_ps(v3, g3));
+      _mm_storeu_ps(q, _mm_add_ps(_mm_loadu_ps(q), a));
+      _mm_storeu_ps(q + 4, _mm_add_ps(_mm_loadu_ps(q + 4), b));
       pa = _mm_add_epi64(pa, step);
       pb = _mm_add_epi64(pb, step);
       p += 4 * delta;
     }
   }
-  *gainLeft = gl;
-  *gainRight = gr;
+  *gainLeft = _mm_cvtss_f32(gain);
+  *gainRight = _mm_cvtss_f32(_mm_shuffle_ps(gain, gain, _MM_SHUFFLE(1, 1, 1, 1)));
   return i == st.frames ? p : plainRamp(tail(st, i, p), gainLeft, gainRight, sl, sr);
 }
 
