@@ -124,9 +124,6 @@ int run(int argc, char** argv) {
   const sid::PlayerState& state = renderer.state();
   if (info.playAddress == 0) std::printf("play address from $0314: $%04X\n", state.playAddress);
   std::printf("init instructions: %u\n", initCount);
-  if (state.cpu.budgetExhausted) {
-    std::printf("warning: init stopped after %u instructions\n", sid::kDefaultCallBudget);
-  }
 
   const size_t total = static_cast<size_t>(std::llround(seconds * sid::kMixRate));
   // Rendered one frame at a time into the WAV file and the levels, so that
@@ -140,7 +137,6 @@ int run(int argc, char** argv) {
   std::vector<int16_t> samples(static_cast<size_t>(sid::kFrameSamples));
   const auto t0 = std::chrono::steady_clock::now();
   size_t done = 0;
-  bool exhausted = false;
   if (traceFrames > 0) {
     renderer.state().cpu.writeHook = &TraceLog::hook;
     renderer.state().cpu.writeHookContext = &trace;
@@ -150,13 +146,16 @@ int run(int argc, char** argv) {
     renderer.render(samples.data(), n);
     stats.add(samples.data(), n);
     if (wav.isOpen()) wav.write(samples.data(), n);
-    exhausted = exhausted || state.cpu.budgetExhausted;
     done += n;
     if (traceFrames > 0 && ++trace.frame >= traceFrames) renderer.state().cpu.writeHook = nullptr;
   }
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::printf("max play instructions: %u\n", renderer.maxPlayInstructions());
-  if (exhausted) std::printf("warning: a play call was stopped by the instruction budget\n");
+  if (renderer.budgetStops() > 0) {
+    std::printf("warning: the instruction budget stopped %u call%s (init %u, play %u instructions)\n",
+                renderer.budgetStops(), renderer.budgetStops() == 1 ? "" : "s", state.initBudget,
+                state.playBudget);
+  }
 
   const double rms = stats.rms();
   std::printf("rendered: %.2f s, %llu play calls, in %.3f s (%.0fx real time)\n", seconds,
