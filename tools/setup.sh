@@ -1,10 +1,12 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the asset tools need
+# Installs the Debian packages the build, the tests, the asset tools and the
+# Debian package (cpack, dpkg-shlibdeps, lintian and the validators) need
 # (only those that are missing). Run as root on Debian 12.
 set -e
 pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  libsdl2-dev libx11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
- xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3"
+ xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
+ dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
