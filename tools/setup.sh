@@ -5,7 +5,7 @@
 set -e
 pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  libsdl2-dev libx11-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
- xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
+ libxmp-dev libopenmpt-dev xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
  dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip"
 missing=""
 for p in $pkgs; do
