@@ -43,7 +43,8 @@ class VirtualScreen {
         const int null = ::open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+        // -noreset: a host closed and opened again finds the server as it was.
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset",
                static_cast<char*>(nullptr));
         _exit(127);
       }
