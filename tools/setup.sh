@@ -4,7 +4,7 @@
 set -e
 pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  libsdl2-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
- xvfb xdotool x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3"
+ xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
