@@ -124,7 +124,7 @@ int32_t Win32DisplayHost::open(const std::string& title, int32_t width, int32_t 
   }
   refreshPeriod_ = refreshPeriodTicks();
   lastFrame_ = 0;
-  if (!ready || !chooseConverter()) {
+  if (!ready || (mode_ != Mode::Exclusive && !chooseConverter())) {
     close();
     return 0;
   }
@@ -192,6 +192,9 @@ bool Win32DisplayHost::openExclusive(const std::string& title) {
     lockSurface_ = nullptr;
     return fail("GetAttachedSurface back buffer");  // a primary without back buffers cannot flip
   }
+  // A mode whose format no converter writes (a palettised one) is no better
+  // than no mode at all.
+  if (!chooseConverter()) return false;
   mode_ = Mode::Exclusive;
   return true;
 }
@@ -230,20 +233,19 @@ bool Win32DisplayHost::attachClipperAndOffscreen(int32_t offscreenWidth, int32_t
 
 bool Win32DisplayHost::openWindowed(const std::string& title) {
   if (!registerClass(title, true)) return false;
+  // The outer size is the one whose client area is exactly the frame: the
+  // captioned window's borders and caption around it, nothing around the
+  // popup. (Sizing the window by another style's borders would leave a client
+  // area a few pixels off, and every blit would then stretch the frame.)
+  const DWORD style = popupStyle_ != 0 ? (WS_POPUP | WS_VISIBLE) : kWindowedStyle;
   RECT outer{0, 0, width_, height_};
-  AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-  int32_t outerWidth = outer.right - outer.left;
-  int32_t outerHeight = outer.bottom - outer.top;
+  AdjustWindowRect(&outer, style, FALSE);
+  const int32_t outerWidth = outer.right - outer.left;
+  const int32_t outerHeight = outer.bottom - outer.top;
   const int32_t x = (GetSystemMetrics(SM_CXSCREEN) - outerWidth) >> 1;
   const int32_t y = (GetSystemMetrics(SM_CYSCREEN) - outerHeight) >> 1;
-  DWORD style = kWindowedStyle;
-  if (popupStyle_ != 0) {
-    outerWidth -= 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    outerHeight -= 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
-    style = WS_POPUP | WS_VISIBLE;
-  }
-  window_ = CreateWindowExA(0, title.c_str(), title.c_str(), style, x, y, outerWidth, outerHeight, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), this);
+  window_ = CreateWindowExA(0, title.c_str(), title.c_str(), style, x > 0 ? x : 0, y > 0 ? y : 0, outerWidth,
+                            outerHeight, nullptr, nullptr, GetModuleHandleA(nullptr), this);
   if (window_ == nullptr) return fail("CreateWindowEx");
   ShowWindow(window_, SW_SHOWNORMAL);
   if (!attachClipperAndOffscreen(width_, height_)) return false;

@@ -256,6 +256,9 @@ void Win32WaveOutput::showError(const std::string& text) {
 
 int32_t Win32WaveOutput::errorBoxesShown() { return boxesShown.load(); }
 
-void Win32WaveOutput::setErrorSinkForTests(ErrorSink sink) { errorSink.store(sink); }
+void Win32WaveOutput::setErrorSinkForTests(ErrorSink sink) {
+  errorSink.store(sink);
+  boxesShown.store(0);
+}
 
 }  // namespace host

@@ -52,7 +52,8 @@ class Win32WaveOutput final : public WaveOutput {
 
   // Message boxes shown by any output in this process so far (0 or 1).
   static int32_t errorBoxesShown();
-  // Tests: what showError would show, instead of a box (null: boxes again).
+  // Tests: what showError would show goes to `sink` instead of a box (null:
+  // boxes again), and the run counts as having shown none so far.
   using ErrorSink = void (*)(const std::string& text);
   static void setErrorSinkForTests(ErrorSink sink);
 
