@@ -54,24 +54,29 @@ void chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
 
 }  // namespace
 
-std::vector<uint8_t> encodeIndexedPng(const IndexedPicture& picture) {
+namespace {
+
+// Signature, IHDR (8 bits per sample, the given colour type), optional PLTE,
+// then the rows (each with filter type 0) deflated into one IDAT.
+std::vector<uint8_t> encodePng(int width, int height, uint8_t colourType, const uint8_t* palette,
+                               const std::vector<uint8_t>& pixels, int bytesPerPixel) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> out(kSignature, kSignature + 8);
 
   std::vector<uint8_t> header;
-  put32(header, static_cast<uint32_t>(picture.width));
-  put32(header, static_cast<uint32_t>(picture.height));
-  header.insert(header.end(), {8, 3, 0, 0, 0});  // 8 bits, palette, deflate, no filter choice, no interlace
+  put32(header, static_cast<uint32_t>(width));
+  put32(header, static_cast<uint32_t>(height));
+  header.insert(header.end(), {8, colourType, 0, 0, 0});  // 8 bits, deflate, no filter choice, no interlace
   chunk(out, "IHDR", header);
-  chunk(out, "PLTE", std::vector<uint8_t>(picture.palette.begin(), picture.palette.end()));
+  if (palette != nullptr) chunk(out, "PLTE", std::vector<uint8_t>(palette, palette + 768));
 
-  // Each row: filter type 0 (none), then the indices.
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * bytesPerPixel;
   std::vector<uint8_t> raw;
-  raw.reserve(picture.pixels.size() + picture.height);
-  for (int y = 0; y < picture.height; ++y) {
+  raw.reserve(pixels.size() + height);
+  for (int y = 0; y < height; ++y) {
     raw.push_back(0);
-    auto row = picture.pixels.begin() + static_cast<std::ptrdiff_t>(y) * picture.width;
-    raw.insert(raw.end(), row, row + picture.width);
+    auto row = pixels.begin() + static_cast<std::ptrdiff_t>(y * rowBytes);
+    raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(rowBytes));
   }
   int packedSize = 0;
   unsigned char* packed = stbi_zlib_compress(raw.data(), static_cast<int>(raw.size()), &packedSize, 8);
@@ -80,6 +85,16 @@ std::vector<uint8_t> encodeIndexedPng(const IndexedPicture& picture) {
   chunk(out, "IDAT", body);
   chunk(out, "IEND", {});
   return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeIndexedPng(const IndexedPicture& picture) {
+  return encodePng(picture.width, picture.height, 3, picture.palette.data(), picture.pixels, 1);
+}
+
+std::vector<uint8_t> encodeRgbaPng(int width, int height, const std::vector<uint8_t>& rgba) {
+  return encodePng(width, height, 6, nullptr, rgba, 4);
 }
 
 bool writeIndexedPng(const std::string& path, const IndexedPicture& picture) {

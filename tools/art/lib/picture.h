@@ -38,6 +38,8 @@ std::vector<uint8_t> paletteThenPixels(const IndexedPicture& picture);
 bool writeIndexedPng(const std::string& path, const IndexedPicture& picture);
 // The PNG bytes themselves, for tests and for writeIndexedPng.
 std::vector<uint8_t> encodeIndexedPng(const IndexedPicture& picture);
+// An 8-bit RGBA PNG (colour type 6) of `rgba`: four bytes per pixel, row-major.
+std::vector<uint8_t> encodeRgbaPng(int width, int height, const std::vector<uint8_t>& rgba);
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool readFile(const std::string& path, std::vector<uint8_t>& bytes);

@@ -7,6 +7,7 @@ namespace art {
 
 std::string glyphDirectory() { return std::string(QV_ART_SOURCE_DIR) + "/glyphs"; }
 std::string assetDirectory() { return std::string(QV_ART_SOURCE_DIR) + "/../../assets"; }
+std::string iconDirectory() { return std::string(QV_ART_SOURCE_DIR) + "/../../dist/icons"; }
 
 namespace {
 

@@ -12,6 +12,8 @@ namespace art {
 std::string glyphDirectory();
 // assets/ in the source tree.
 std::string assetDirectory();
+// dist/icons in the source tree: the hicolor icons the install puts in place.
+std::string iconDirectory();
 
 // Reads glyphs/text_font.txt and glyphs/big_font.txt from `glyphDir`.
 bool makeTextFont(const std::string& glyphDir, IndexedPicture& font, std::string& error);
