@@ -1,6 +1,11 @@
 #include "host/sdl/sdl_display_host.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(QV_HAVE_X11)
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +66,26 @@ bool usableVideoDriver(const char* name) {
   if (name == nullptr) return false;
   const std::string driver = name;
   return driver == "x11" || driver == "wayland";
+}
+
+// Whether Escape is down on the keyboard itself. SDL's keyboard state only
+// follows the events that reach the window, and when the window gets the focus
+// SDL brings in held modifier keys only, so a held Escape is asked of the
+// X server directly (on other video drivers only SDL's state is known).
+bool escapeDownNow(SDL_Window* window) {
+#if defined(QV_HAVE_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+      info.info.x11.display != nullptr) {
+    Display* display = info.info.x11.display;
+    const KeyCode code = XKeysymToKeycode(display, XK_Escape);
+    char keys[32] = {};
+    if (code != 0 && XQueryKeymap(display, keys) != 0) return (keys[code / 8] & (1 << (code % 8))) != 0;
+  }
+#endif
+  const Uint8* keys = SDL_GetKeyboardState(nullptr);
+  return keys != nullptr && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
 
 bool displayNamed() {
@@ -204,8 +229,7 @@ void SdlDisplayHost::readHeldInput() {
     left_.press();
     buttonHeldAtStart_ = true;
   }
-  const Uint8* keys = SDL_GetKeyboardState(nullptr);
-  if (keys != nullptr && keys[SDL_SCANCODE_ESCAPE] != 0 && keyDown_[kKeyEscape] == 0) {
+  if (keyDown_[kKeyEscape] == 0 && escapeDownNow(window_)) {
     setKey(kKeyEscape, true);
     keyOfScancode_[SDL_SCANCODE_ESCAPE] = kKeyEscape;
     escapeHeldAtStart_ = true;
@@ -232,10 +256,9 @@ void SdlDisplayHost::pumpEvents() {
     }
   }
   if (escapeHeldAtStart_ && window_ != nullptr) {
-    const Uint8* keys = SDL_GetKeyboardState(nullptr);
     if (keyDown_[kKeyEscape] == 0) {
       escapeHeldAtStart_ = false;
-    } else if (keys == nullptr || keys[SDL_SCANCODE_ESCAPE] == 0) {
+    } else if (!escapeDownNow(window_)) {
       setKey(kKeyEscape, false);
       keyOfScancode_[SDL_SCANCODE_ESCAPE] = 0;
       escapeHeldAtStart_ = false;

@@ -107,9 +107,9 @@ TEST(ScaleTaps, WholeFactorsAreNearestNeighbourAndSharesAddUp) {
       ASSERT_GE(t.first, 0);
       ASSERT_LT(t.first + (t.weight != 0 ? 1 : 0), n);
       ASSERT_GE(t.weight, 0);
-      ASSERT_LT(t.weight, 128);
-      share[static_cast<std::size_t>(t.first)] += (128 - t.weight) / 128.0;
-      if (t.weight != 0) share[static_cast<std::size_t>(t.first) + 1] += t.weight / 128.0, ++mixed;
+      ASSERT_LT(t.weight, kMixOne);
+      share[static_cast<std::size_t>(t.first)] += (kMixOne - t.weight) / 64.0;
+      if (t.weight != 0) share[static_cast<std::size_t>(t.first) + 1] += t.weight / 64.0, ++mixed;
     }
     EXPECT_LE(mixed, n - 1) << n << " -> " << m;
     for (double s : share) EXPECT_NEAR(s, static_cast<double>(m) / n, 0.02) << n << " -> " << m;
@@ -122,27 +122,28 @@ TEST(ScaleTaps, WholeFactorsAreNearestNeighbourAndSharesAddUp) {
   // Shrinking to 640: linear between the pixels around each centre.
   const std::vector<ScaleTap> down = scaleTaps(800, 640);
   EXPECT_EQ(down.front().first, 0);
-  EXPECT_EQ(down.front().weight, 16);  // centre 0.125 past pixel 0
+  EXPECT_EQ(down.front().weight, 8);  // centre 0.125 past pixel 0
   EXPECT_EQ(down.back().first, 798);
-  EXPECT_EQ(down.back().weight, 112);
+  EXPECT_EQ(down.back().weight, 56);
   EXPECT_TRUE(scaleTaps(0, 10).empty());
 }
 
-TEST(MixPixels, IsTheFloorOfTheLinearStepPerChannel) {
+TEST(MixPixels, IsTheRoundedLinearStepPerChannel) {
   std::mt19937 rng(12);
   for (int i = 0; i < 20000; ++i) {
     const uint32_t a = rng(), b = rng();
-    const int32_t w = static_cast<int32_t>(rng() % 129);
+    const int32_t w = static_cast<int32_t>(rng() % 65);
     uint32_t expected = 0;
     for (int shift : {0, 8, 16}) {
       const int32_t ca = static_cast<int32_t>((a >> shift) & 0xFF), cb = static_cast<int32_t>((b >> shift) & 0xFF);
-      const int32_t c = ca + static_cast<int32_t>(std::floor((cb - ca) * w / 128.0));
+      const int32_t c = static_cast<int32_t>(std::floor((ca * (64 - w) + cb * w) / 64.0 + 0.5));
       expected |= static_cast<uint32_t>(c) << shift;
     }
     ASSERT_EQ(mixPixels(a, b, w), expected) << std::hex << a << " " << b << " w " << std::dec << w;
   }
   EXPECT_EQ(mixPixels(0x00FFFFFF, 0, 0), 0x00FFFFFFu);
-  EXPECT_EQ(mixPixels(0x00FFFFFF, 0, 128), 0u);
+  EXPECT_EQ(mixPixels(0x00FFFFFF, 0, 64), 0u);
+  EXPECT_EQ(mixPixels(0xFF000000, 0xFF000000, 32), 0u);  // the top byte is dropped
 }
 
 std::vector<uint32_t> randomFrame(int32_t w, int32_t h, uint32_t seed) {
@@ -184,13 +185,18 @@ TEST(FrameScaler, MatchesTheReferenceInEveryFormatAndLeavesTheBars) {
     const ScreenRect area = fitFrame(c.screenW, c.screenH, c.frameW, c.frameH);
     const std::vector<uint32_t> expected = referenceScale(frame, c.frameW, c.frameH, area.width, area.height);
     const bool big = c.screenW >= 3840;
-    for (int f = 0; f < kPixelConverterCount; ++f) {
-      if (big && f % 2 == 1) continue;  // the 4K case once per depth is enough
-      const PixelConverterEntry& e = pixelConverterTable()[f];
+    for (int f = 0; f < kPixelConverterCount * 2; ++f) {
+      // Every format on the widest vector path the processor has, the plain
+      // and 5-6-5 formats also on the narrower one; 4K once per depth.
+      const bool narrow = f >= kPixelConverterCount;
+      if (narrow && f != kPixelConverterCount && f != kPixelConverterCount + 4) continue;
+      if (big && (f % 2 == 1 || narrow)) continue;
+      const PixelConverterEntry& e = pixelConverterTable()[f % kPixelConverterCount];
       // One spare byte per row and an odd start: surface rows need not be aligned.
       const std::size_t pitch = static_cast<std::size_t>(c.screenW) * static_cast<std::size_t>(e.bytesPerPixel) + 3;
       std::vector<uint8_t> surface(pitch * static_cast<std::size_t>(c.screenH) + 1, 0xAB);
       FrameScaler scaler;
+      scaler.allowAvx2(!narrow);
       ASSERT_TRUE(scaler.configure(c.frameW, c.frameH, area, e.convert, e.bytesPerPixel));
       scaler.scale(frame.data(), surface.data() + 1, pitch);
       scaler.scale(frame.data(), surface.data() + 1, pitch);  // a second frame reuses nothing stale
@@ -209,7 +215,8 @@ TEST(FrameScaler, MatchesTheReferenceInEveryFormatAndLeavesTheBars) {
                                       static_cast<std::size_t>(x - area.x)];
           e.convert(&p, want.data(), 1);
           ASSERT_EQ(std::memcmp(got, want.data(), want.size()), 0)
-              << e.name << " " << c.screenW << "x" << c.screenH << " at " << x << "," << y;
+              << e.name << (narrow ? " narrow" : "") << " " << c.screenW << "x" << c.screenH << " at " << x << ","
+              << y;
         }
       }
     }
