@@ -1,10 +1,12 @@
 #include "xm/module_player.h"
 
+#if !defined(__EMSCRIPTEN__)
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <atomic>
@@ -27,7 +29,9 @@ constexpr auto kStopPoll = std::chrono::milliseconds(10);
 
 // As high a priority as the process may take without privileges: real-time
 // scheduling when allowed, otherwise the best nice value; failures are fine.
+// The browser edition has no output thread (its output takes the refill).
 void raiseThreadPriority() {
+#if !defined(__EMSCRIPTEN__)
   sched_param param{};
   param.sched_priority = sched_get_priority_max(SCHED_FIFO);
   if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
@@ -36,6 +40,7 @@ void raiseThreadPriority() {
   for (int nice = -20; nice < current; ++nice) {
     if (setpriority(PRIO_PROCESS, tid, nice) == 0) return;
   }
+#endif
 }
 
 uint16_t packStamp(int32_t order, int32_t row) {
@@ -76,26 +81,39 @@ struct ModulePlayer::Impl {
     fillIndex = (b + 1) % kBlockCount;
   }
 
+  // The refill rule: every block from the fill index up to the one being
+  // played is mixed again, so the ring stays full but for that block.
+  void refillRing() {
+    const uint64_t frames = output.positionBytes() / host::LoopingAudioOutput::kBytesPerFrame;
+    const int32_t playingBlock = static_cast<int32_t>(frames % kRingFrames) / kBlockFrames;
+    while (fillIndex != playingBlock && !stopRequest.load(std::memory_order_acquire)) {
+      busy.store(true, std::memory_order_release);
+      fillBlock();
+      audibleIndex.store((audibleIndex.load(std::memory_order_relaxed) + 1) % kBlockCount, std::memory_order_release);
+      busy.store(false, std::memory_order_release);
+    }
+  }
+
   void outputThread() {
     raiseThreadPriority();
     while (!stopRequest.load(std::memory_order_acquire)) {
-      const uint64_t frames = output.positionBytes() / host::LoopingAudioOutput::kBytesPerFrame;
-      const int32_t playingBlock = static_cast<int32_t>(frames % kRingFrames) / kBlockFrames;
-      while (fillIndex != playingBlock && !stopRequest.load(std::memory_order_acquire)) {
-        busy.store(true, std::memory_order_release);
-        fillBlock();
-        audibleIndex.store((audibleIndex.load(std::memory_order_relaxed) + 1) % kBlockCount,
-                           std::memory_order_release);
-        busy.store(false, std::memory_order_release);
-      }
+      refillRing();
       std::this_thread::sleep_for(kRefillPause);
     }
     threadFinished.store(true, std::memory_order_release);
   }
 
+  // Where the output runs the refill itself (a platform without threads),
+  // there is no output thread.
+  void startRefills() {
+    const auto refill = [](void* self) { static_cast<Impl*>(self)->refillRing(); };
+    if (!output.takeRefill(refill, this)) thread = std::thread([this] { outputThread(); });
+  }
+
   bool stop() {
     if (!song) return false;
     stopRequest.store(true, std::memory_order_release);
+    if (playing) output.takeRefill(nullptr, nullptr);
     while (busy.load(std::memory_order_acquire)) std::this_thread::yield();
     if (thread.joinable()) {
       while (!threadFinished.load(std::memory_order_acquire)) std::this_thread::sleep_for(kStopPoll);
@@ -142,7 +160,7 @@ struct ModulePlayer::Impl {
     threadFinished.store(false, std::memory_order_release);
     busy.store(false, std::memory_order_release);
     playing = true;
-    thread = std::thread([this] { outputThread(); });
+    startRefills();
     return true;
   }
 
