@@ -63,4 +63,12 @@ if(NOT EXISTS ${_qv_em_cache}/sysroot_install.stamp AND EXISTS ${_qv_debian_cach
   file(COPY ${_qv_debian_cache}/sysroot_install.stamp DESTINATION ${_qv_em_cache})
 endif()
 
+# Every compile and link carries the same environment, so the tree also
+# builds without the preset's (cmake --build build/web, ninja -C build/web).
+set(_qv_em_env env EM_CONFIG=${_qv_em_config} EM_CACHE=${_qv_em_cache} NODE_PATH=$ENV{NODE_PATH})
+foreach(_qv_lang C CXX)
+  set(CMAKE_${_qv_lang}_COMPILER_LAUNCHER ${_qv_em_env} $ENV{CMAKE_${_qv_lang}_COMPILER_LAUNCHER})
+  set(CMAKE_${_qv_lang}_LINKER_LAUNCHER ${_qv_em_env})
+endforeach()
+
 include(${_qv_em_root}/cmake/Modules/Platform/Emscripten.cmake)

@@ -16,3 +16,14 @@ if [ -n "$missing" ]; then
   apt-get update -q
   apt-get install -y -q --no-install-recommends $missing
 fi
+
+# The browser edition's end-to-end test drives Debian's chromium with
+# playwright-core from npm, kept in the build tree (build/node); it downloads
+# no browser of its own.
+playwright_version=1.61.1
+node_dir="$(cd "$(dirname "$0")/.." && pwd)/build/node"
+if ! grep -qs "\"version\": \"$playwright_version\"" "$node_dir/node_modules/playwright-core/package.json"; then
+  mkdir -p "$node_dir"
+  PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --prefix "$node_dir" --no-audit --no-fund --no-save \
+    "playwright-core@$playwright_version"
+fi
