@@ -58,7 +58,8 @@ int32_t WheelNotches::add(double deltaY, uint32_t deltaMode) {
   }
   if ((pending_ > 0.0) != (notches > 0.0)) pending_ = 0.0;
   pending_ += notches;
-  if (std::fabs(pending_) < 1.0) return 0;
+  // (ten steps of a tenth make a notch, whatever the rounding)
+  if (std::fabs(pending_) < 1.0 - 1e-9) return 0;
   const int32_t notch = pending_ > 0.0 ? -1 : 1;
   pending_ += notch;
   return notch;
