@@ -239,6 +239,17 @@ try {
   await page.keyboard.press('F2');
   check((await settledDifferences('5_chart_carbon', ['--article', '1', '--page', '1', '--skin', '2'], 30000)) === 0,
         'F2 shows skin 2');
+  // F asks for full screen on the canvas (letterboxed, 4:3 kept), F again leaves it.
+  await page.keyboard.press('f');
+  await page.waitForFunction(() => document.fullscreenElement === document.getElementById('canvas'), null,
+                             { timeout: 5000 }).catch(() => {});
+  check(await page.evaluate(() => document.fullscreenElement === document.getElementById('canvas')),
+        'F puts the canvas in full screen');
+  await shot('5b_full_screen');
+  await page.keyboard.press('f');
+  await page.waitForFunction(() => !document.fullscreenElement, null, { timeout: 5000 }).catch(() => {});
+  check(await page.evaluate(() => !document.fullscreenElement), 'F again leaves full screen');
+
   const readerFrames = await framesOver(1000);
   check(readerFrames > 30000 && readerFrames < 60000, `module: ${readerFrames} frames in 1 s`);
 
