@@ -6,7 +6,10 @@ set -e
 pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  libsdl2-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
  xvfb xdotool x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
- dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip"
+ dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip
+ emscripten node-acorn chromium"
+# npm comes with some node builds; Debian's own package only where it does not.
+command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
