@@ -125,6 +125,35 @@ void BM_PlayRoutine(benchmark::State& state) {
 }
 BENCHMARK(BM_PlayRoutine);
 
+// A damaged tune whose play routine never returns (JMP to itself) after an
+// init that starts a sawtooth: every play call runs out its budget. The bar
+// is 20 times real time, so that the refills keep up and a tune switch to
+// such a tune does not freeze the intro.
+void BM_RunawayPlayRoutine(benchmark::State& state) {
+  std::vector<uint8_t> image(0x7C, 0);
+  image[0] = 'P'; image[1] = 'S'; image[2] = 'I'; image[3] = 'D';
+  image[5] = 2;
+  image[7] = 0x7C;
+  image[10] = 0x10; image[11] = 0x00;  // init $1000
+  image[12] = 0x10; image[13] = 0x20;  // play $1020
+  image[17] = 1;
+  const uint8_t code[] = {0x00, 0x10,  // load address $1000
+                          0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xA9, 0x10, 0x8D, 0x01, 0xD4, 0xA9, 0x09, 0x8D, 0x05,
+                          0xD4, 0xA9, 0xF0, 0x8D, 0x06, 0xD4, 0xA9, 0x21, 0x8D, 0x04, 0xD4, 0x60, 0xEA, 0xEA,
+                          0xEA, 0xEA, 0xEA, 0xEA, 0x4C, 0x20, 0x10};
+  image.insert(image.end(), std::begin(code), std::end(code));
+  constexpr int kSeconds = 10;
+  std::vector<int16_t> out;
+  for (auto _ : state) {
+    renderTune(image, kSeconds, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["realtime"] =
+      benchmark::Counter(static_cast<double>(kSeconds) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RunawayPlayRoutine)->Unit(benchmark::kMillisecond);
+
 // Ours against sidplayfp on the same tune and length, in one run. Both are
 // timed by CPU seconds, since the machine's cores are shared.
 void BM_VersusSidplayfp(benchmark::State& state) {

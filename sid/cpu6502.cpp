@@ -115,10 +115,8 @@ uint16_t Cpu6502::effectiveAddress(AddressMode mode) {
     case M::Absolute:
     case M::AbsoluteX:
     case M::AbsoluteY: {
-      const uint16_t lo = memory[PC];
-      const uint16_t hi = memory[static_cast<uint16_t>(PC + 1)];
+      const uint16_t base = readWord(PC, static_cast<uint16_t>(PC + 1));
       PC = static_cast<uint16_t>(PC + 2);
-      const uint16_t base = static_cast<uint16_t>(lo | (hi << 8));
       if (mode == M::AbsoluteX) return static_cast<uint16_t>(base + X);
       if (mode == M::AbsoluteY) return static_cast<uint16_t>(base + Y);
       return base;
@@ -128,13 +126,11 @@ uint16_t Cpu6502::effectiveAddress(AddressMode mode) {
     case M::ZeroPageY: return static_cast<uint8_t>(memory[PC++] + Y);
     case M::IndexedIndirect: {
       const uint8_t zp = static_cast<uint8_t>(memory[PC++] + X);
-      return static_cast<uint16_t>(memory[zp] | (memory[static_cast<uint8_t>(zp + 1)] << 8));
+      return readWord(zp, static_cast<uint8_t>(zp + 1));
     }
     case M::IndirectIndexed: {
       const uint8_t zp = memory[PC++];
-      const uint16_t pointer =
-          static_cast<uint16_t>(memory[zp] | (memory[static_cast<uint8_t>(zp + 1)] << 8));
-      return static_cast<uint16_t>(pointer + Y);
+      return static_cast<uint16_t>(readWord(zp, static_cast<uint8_t>(zp + 1)) + Y);
     }
     default: return 0;
   }
@@ -253,18 +249,16 @@ void Cpu6502::step() {
     case I::BVC: branch(!(P & kFlagV)); break;
     case I::BVS: branch(P & kFlagV); break;
     case I::JMP: {
-      const uint16_t word =
-          static_cast<uint16_t>(memory[PC] | (memory[static_cast<uint16_t>(PC + 1)] << 8));
+      const uint16_t word = readWord(PC, static_cast<uint16_t>(PC + 1));
       if (mode == M::Indirect) {
-        PC = static_cast<uint16_t>(memory[word] | (memory[static_cast<uint16_t>(word + 1)] << 8));
+        PC = readWord(word, static_cast<uint16_t>(word + 1));  // across a page boundary too
       } else {
         PC = word;
       }
       break;
     }
     case I::JSR: {
-      const uint16_t target =
-          static_cast<uint16_t>(memory[PC] | (memory[static_cast<uint16_t>(PC + 1)] << 8));
+      const uint16_t target = readWord(PC, static_cast<uint16_t>(PC + 1));
       const uint16_t ret = static_cast<uint16_t>(PC + 1);
       push(static_cast<uint8_t>(ret >> 8));
       push(static_cast<uint8_t>(ret));
@@ -273,8 +267,8 @@ void Cpu6502::step() {
     }
     case I::RTS:
     case I::RTI: {
-      const uint8_t lo = pull();
-      const uint8_t hi = pull();
+      const uint16_t lo = pull();
+      const uint16_t hi = pull();
       PC = static_cast<uint16_t>((lo | (hi << 8)) + 1);
       break;
     }

@@ -12,7 +12,7 @@
 // status and acts as RTS; the stack pointer sticks at $00 and $FF instead of
 // wrapping; the 105 undocumented opcodes are one-byte no-ops. A call stops
 // after `budget` instructions so that a tune stuck in a loop cannot stall the
-// audio.
+// audio (see the init and play budgets below).
 #pragma once
 
 #include <array>
@@ -69,7 +69,25 @@ inline constexpr uint8_t kFlagN = 0x80;
 inline constexpr uint16_t kStackPage = 0x0100;
 inline constexpr uint16_t kSidWindowMask = 0xFC00;  // (address AND mask) == base: sound chip
 inline constexpr uint16_t kSidWindowBase = 0xD400;
-inline constexpr uint32_t kDefaultCallBudget = 20'000'000;
+
+// Instruction budgets, one for each kind of call, sized to the real machine.
+// A play routine runs once per video frame and must be done within it: a PAL
+// frame is 312 lines of 63 cycles and no instruction takes fewer than two
+// cycles, so a play call that fits its frame runs at most 9,828 instructions
+// (tracker play routines take a few hundred). A play call may run five
+// frames' worth; a routine that never returns (a damaged file, or a tune
+// waiting for an interrupt that never comes) then costs 50 x 49,140
+// instructions per second of audio and still streams many times faster than
+// real time, so the refills keep up and a tune switch does not freeze.
+// An init routine may decrunch its data or build tables for much longer: it
+// gets 5,000,000 instructions, at least ten seconds of the real processor,
+// which a runaway one burns in some tens of milliseconds.
+inline constexpr uint32_t kPalFrameCycles = 312 * 63;
+inline constexpr uint32_t kFastestInstructionCycles = 2;
+inline constexpr uint32_t kPlayCallFrames = 5;
+inline constexpr uint32_t kPlayCallBudget = kPlayCallFrames * kPalFrameCycles / kFastestInstructionCycles;
+inline constexpr uint32_t kInitCallBudget = 5'000'000;
+static_assert(kPlayCallBudget == 49'140);
 inline constexpr uint32_t kCancelCheckInterval = 1024;
 
 // Observer of the writes that reach the sound chip (tests, magtool).
@@ -82,7 +100,7 @@ struct Cpu6502 {
   SidChip* chip;           // receives $D400-$D7FF writes; may be null
   SidWriteHook writeHook;  // optional
   void* writeHookContext;
-  uint32_t budget;         // instructions per call; 0 means no limit
+  uint32_t budget;         // instructions for the next call; 0 means no limit
   bool budgetExhausted;    // the last call was cut off by the budget or cancelled
   // Optional: set from another thread to end a running call early (checked
   // every kCancelCheckInterval instructions), so stopping a runaway tune
@@ -90,6 +108,11 @@ struct Cpu6502 {
   const std::atomic<bool>* cancel;
 
   uint8_t readByte(uint16_t address) const { return memory[address]; }
+  // The little-endian word with its bytes at low and high: high is low + 1
+  // wrapped to 16 bits, or within page zero for a zero-page pointer.
+  uint16_t readWord(uint16_t low, uint16_t high) const {
+    return static_cast<uint16_t>(memory[low] | (memory[high] << 8));
+  }
   void writeByte(uint16_t address, uint8_t value);
   void push(uint8_t value);
   uint8_t pull();

@@ -15,14 +15,28 @@ uint16_t bigEndian(const uint8_t* image, int32_t size, int32_t offset) {
   return static_cast<uint16_t>((imageByte(image, size, offset) << 8) | imageByte(image, size, offset + 1));
 }
 
+// The tune data's own load address is little-endian.
+uint16_t littleEndian(const uint8_t* image, int32_t size, int32_t offset) {
+  return static_cast<uint16_t>(imageByte(image, size, offset) | (imageByte(image, size, offset + 1) << 8));
+}
+
 }  // namespace
 
-void PlayerState::reset(uint32_t callBudget) {
+void PlayerState::reset(uint32_t initCallBudget, uint32_t playCallBudget) {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
   chip.setup(kMixRate);
   cpu.S = 0xFF;
   cpu.chip = &chip;
-  cpu.budget = callBudget;
+  initBudget = initCallBudget;
+  playBudget = playCallBudget;
+}
+
+uint32_t PlayerState::call(uint16_t address, uint8_t a, uint32_t budget) {
+  cpu.budget = budget;
+  lastCallInstructions = cpu.callSubroutine(address, a);
+  // A cancelled call also reports budgetExhausted, but ends before its budget.
+  if (budget != 0 && lastCallInstructions >= budget) ++budgetStops;
+  return lastCallInstructions;
 }
 
 uint16_t PlayerState::loadTune(const uint8_t* image, int32_t size) {
@@ -30,29 +44,24 @@ uint16_t PlayerState::loadTune(const uint8_t* image, int32_t size) {
   const int32_t dataOffset = imageByte(image, size, kPsidDataOffsetLow);
   initAddress = bigEndian(image, size, kPsidInitAddress);
   playAddress = bigEndian(image, size, kPsidPlayAddress);
-  loadAddress = static_cast<uint16_t>(imageByte(image, size, dataOffset) |
-                                      (imageByte(image, size, dataOffset + 1) << 8));
+  loadAddress = littleEndian(image, size, dataOffset);
   std::memset(cpu.memory, 0, sizeof cpu.memory);
   const int32_t available = size - dataOffset - 2;
   const int32_t room = 0x10000 - loadAddress;
   const int32_t count = std::clamp(available, 0, room);
   if (count > 0) std::memcpy(cpu.memory + loadAddress, image + dataOffset + 2, static_cast<size_t>(count));
   if (playAddress == 0) {
-    lastCallInstructions = cpu.callSubroutine(initAddress, 0);
-    playAddress = static_cast<uint16_t>(cpu.memory[kIrqVectorLow] | (cpu.memory[kIrqVectorHigh] << 8));
+    call(initAddress, 0, initBudget);
+    playAddress = cpu.readWord(kIrqVectorLow, kIrqVectorHigh);
   }
   return loadAddress;
 }
 
 uint32_t PlayerState::runInit(int32_t subtune) {
-  lastCallInstructions = cpu.callSubroutine(initAddress, static_cast<uint8_t>(subtune));
-  return lastCallInstructions;
+  return call(initAddress, static_cast<uint8_t>(subtune), initBudget);
 }
 
-uint32_t PlayerState::runPlay() {
-  lastCallInstructions = cpu.callSubroutine(playAddress, 0);
-  return lastCallInstructions;
-}
+uint32_t PlayerState::runPlay() { return call(playAddress, 0, playBudget); }
 
 void PlayerState::renderFrame(int16_t* slice) {
   runPlay();
@@ -66,8 +75,7 @@ PsidInfo describePsid(const uint8_t* image, int32_t size) {
                (std::memcmp(image, "PSID", 4) == 0 || std::memcmp(image, "RSID", 4) == 0);
   info.version = static_cast<uint8_t>(bigEndian(image, size, 4));
   info.dataOffset = imageByte(image, size, kPsidDataOffsetLow);
-  info.loadAddress = static_cast<uint16_t>(imageByte(image, size, info.dataOffset) |
-                                           (imageByte(image, size, info.dataOffset + 1) << 8));
+  info.loadAddress = littleEndian(image, size, info.dataOffset);
   info.initAddress = bigEndian(image, size, kPsidInitAddress);
   info.playAddress = bigEndian(image, size, kPsidPlayAddress);
   info.songs = bigEndian(image, size, kPsidSongs);

@@ -35,10 +35,12 @@ struct PlayerState {
   Cpu6502 cpu;
   uint16_t loadAddress, initAddress, playAddress;
   uint32_t lastCallInstructions;
+  uint32_t initBudget, playBudget;  // instructions per init call and per play call
+  uint32_t budgetStops;             // calls since reset that their budget cut off
 
   // Zeroes the record, sets the chip up for 44100 Hz, resets the CPU
   // (A = X = Y = P = 0, S = $FF, PC = 0) and wires it to the chip.
-  void reset(uint32_t callBudget = kDefaultCallBudget);
+  void reset(uint32_t initCallBudget = kInitCallBudget, uint32_t playCallBudget = kPlayCallBudget);
   // Places a PSID image into memory and sets the three addresses; a play
   // address of 0 is taken from $0314/$0315 after one init call with A = 0.
   // Data that would run past $FFFF is cut off there; a truncated image reads
@@ -48,6 +50,9 @@ struct PlayerState {
   uint32_t runPlay();
   // runPlay, then 882 samples of synthesis into slice.
   void renderFrame(int16_t* slice);
+
+ private:
+  uint32_t call(uint16_t address, uint8_t a, uint32_t budget);
 };
 static_assert(std::is_trivially_copyable_v<PlayerState>);
 

@@ -71,12 +71,62 @@ inline constexpr uint8_t kSampleTriggerStop = 0xFD;
 inline constexpr uint8_t kSampleTriggerStart = 0xFE;
 inline constexpr uint8_t kSampleTriggerStartToo = 0xFF;
 
-inline constexpr uint32_t kPhaseMask = 0x0FFFFFFF;    // 28-bit phase
-inline constexpr int32_t kEnvelopeMax = 0xFFFFFF;     // 24-bit level
-inline constexpr int32_t kReleaseFloor = 0x40000;     // a released voice never falls below this
+// Register file layout.
+inline constexpr uint8_t kRegisterMask = 0x1F;           // address AND mask: register index
+inline constexpr uint16_t kLastRegisterAddress = 0xD418;  // mode/volume; above it, sample channel mirrors
+
+// Oscillators: a 28-bit phase accumulator per voice. The real chip adds its
+// 16-bit frequency register to a 24-bit accumulator once per cycle of its
+// clock; 15,872,000 = 16 x 992,000 is that clock (close to the PAL machine's
+// 985,248 Hz) scaled by 16 for our four extra phase bits, so a voice's
+// per-sample step is frequency x (kFrequencyScale / mixRate).
+inline constexpr uint32_t kPhaseBits = 28;
+inline constexpr uint32_t kPhaseMask = (1u << kPhaseBits) - 1;  // 0x0FFFFFFF
+inline constexpr uint32_t kPhaseTopBit = 1u << (kPhaseBits - 1);  // second half of the cycle
+inline constexpr uint32_t kFrequencyScale = 15'872'000;
+inline constexpr uint32_t kWaveformBits = 8;
+inline constexpr uint32_t kSawtoothShift = kPhaseBits - kWaveformBits;      // top 8 phase bits
+inline constexpr uint32_t kTriangleShift = kPhaseBits - kWaveformBits - 1;  // next 8 bits, folded by the top bit
+inline constexpr uint8_t kWaveformFull = 0xFF;
+inline constexpr uint16_t kPulseWidthMask = 0x0FFF;
+inline constexpr uint32_t kPulseThresholdShift = kPhaseBits - 12;  // 12-bit width against the phase
+
+// Noise: a 23-bit shift register clocked whenever the top five phase bits
+// change; bits 22 and 17 are fed back into bit 0, and eight of its bits make
+// the output byte.
+inline constexpr uint32_t kNoiseClockShift = kPhaseBits - 5;
 inline constexpr uint32_t kNoiseSeed = 0xFFFFFF;
-inline constexpr int32_t kCutoffLimit = 65536;        // 1.0 in 16.16
+inline constexpr uint32_t kNoiseFeedbackTapHigh = 22;
+inline constexpr uint32_t kNoiseFeedbackTapLow = 17;
+inline constexpr uint32_t kNoiseOutputTaps[8] = {22, 20, 16, 13, 11, 7, 4, 2};  // to output bits 7..0
+
+// Envelope and voice output.
+inline constexpr int32_t kEnvelopeMax = 0xFFFFFF;   // 24-bit level
+inline constexpr int32_t kReleaseFloor = 0x40000;   // a released voice never falls below this
+inline constexpr uint8_t kSustainMask = 0xF0;       // sustain nibble kept in place: 0, 16, ..., 240
+inline constexpr uint32_t kSustainLevelShift = 16;  // sustain 0..240 to a 24-bit level
+inline constexpr int32_t kWaveformMidpoint = 128;   // waveform byte to signed
+inline constexpr uint32_t kVoiceOutputShift = 22;   // (byte - 128) x level to -512..507
+
+// Filter: cutoff from 16 x high byte + low 3 bits, coefficients in 16.16.
+inline constexpr int32_t kCutoffHighWeight = 16;
+inline constexpr uint8_t kCutoffLowMask = 0x07;
+inline constexpr int32_t kCutoffLimit = 65536;         // 1.0 in 16.16
+inline constexpr uint32_t kFixedPointShift = 16;       // 16.16
+inline constexpr uint32_t kFilterProductShift = 8;     // both factors of a product lose 8 bits
+inline constexpr uint32_t kResonanceShift = 4;         // resonance nibble of register 23
+
+// Sample channel: the PAL machine's clock paces the nibbles; a nibble n
+// plays as (n - 7) x 1024, centred on 7 and spanning -7168..8192.
 inline constexpr uint32_t kPalClockHz = 985248;
+inline constexpr int32_t kSampleNibbleMidpoint = 7;
+inline constexpr int32_t kSampleNibbleScale = 1024;
+
+// The stored sample is clamped to the 16-bit range: a resonant filter can
+// drive the mix past it, and wrapping would turn full positive into full
+// negative, a loud crackle.
+inline constexpr int32_t kSampleMin = -32768;
+inline constexpr int32_t kSampleMax = 32767;
 
 // Envelope times in seconds, single precision; `setup` turns them into
 // per-sample level steps for the mix rate.
@@ -147,11 +197,15 @@ struct SidChip {
   int32_t attackRates[16], decayReleaseRates[16];
 
   // Derives the constants for a sample rate; clears registers, oscillators,
-  // filter and sample channel counter.
-  void setup(uint32_t rate);
+  // filter and sample channel counter. Refuses a rate of 0 (returns false and
+  // changes nothing); a chip that was never set up renders silence.
+  bool setup(uint32_t rate);
   // A CPU write to $D400-$D7FF (the full address).
   void write(uint16_t address, uint8_t value);
-  // Renders count samples; memory is the CPU's 64 KB, read by the sample channel.
+  // Renders count samples; memory is the CPU's 64 KB, read by the sample
+  // channel. Per sample: oscillators (phase, test, sync), noise, waveforms,
+  // envelopes and the voice sums, then the filter, the master volume, the
+  // sample channel and the clamp to 16 bits.
   void render(int16_t* buffer, int count, const uint8_t* memory);
 };
 

@@ -7,8 +7,9 @@ namespace sid {
 
 TuneRenderer::TuneRenderer() : state_(std::make_unique<PlayerState>()) { state_->reset(); }
 
-uint32_t TuneRenderer::start(const uint8_t* image, int32_t size, int32_t subtune, uint32_t callBudget) {
-  state_->reset(callBudget);
+uint32_t TuneRenderer::start(const uint8_t* image, int32_t size, int32_t subtune, uint32_t initBudget,
+                             uint32_t playBudget) {
+  state_->reset(initBudget, playBudget);
   state_->loadTune(image, size);
   initInstructions_ = state_->runInit(subtune);
   frameUsed_ = kFrameSamples;

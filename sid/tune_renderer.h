@@ -18,13 +18,15 @@ class TuneRenderer {
 
   // Starts a tune from a zeroed state; returns the init routine's instructions.
   uint32_t start(const uint8_t* image, int32_t size, int32_t subtune,
-                 uint32_t callBudget = kDefaultCallBudget);
+                 uint32_t initBudget = kInitCallBudget, uint32_t playBudget = kPlayCallBudget);
   // Renders count samples, calling the play routine at every 882-sample frame.
   void render(int16_t* out, size_t count);
 
   uint32_t initInstructions() const { return initInstructions_; }
   uint32_t maxPlayInstructions() const { return maxPlayInstructions_; }
   uint64_t playCalls() const { return playCalls_; }
+  // Init and play calls since start that their instruction budget cut off.
+  uint32_t budgetStops() const { return state_->budgetStops; }
   PlayerState& state() { return *state_; }
 
  private:

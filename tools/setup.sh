@@ -5,7 +5,7 @@
 set -e
 pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  libsdl2-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
- xvfb xdotool x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
+ libxmp-dev libopenmpt-dev xvfb xdotool x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
  dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip
  emscripten node-acorn chromium"
 # npm comes with some node builds; Debian's own package only where it does not.

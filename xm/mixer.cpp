@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "xm/mix_kernels.h"
 #include "xm/sequencer.h"
 
 namespace xm {
@@ -15,7 +17,6 @@ namespace {
 constexpr int32_t kMinFrequency = 100;
 constexpr float kInv255 = 1.0f / 255.0f;
 constexpr float kInvRamp = 1.0f / 128.0f;
-constexpr float kFractionScale = 0x1p-31f;
 
 int32_t partnerOf(int32_t index) { return index < kMaxChannels ? index + kMaxChannels : index - kMaxChannels; }
 
@@ -74,7 +75,78 @@ bool wrapPosition(MixVoice& v, const XmSample& s, int64_t& p) {
   return false;
 }
 
-void mixVoice(MixVoice& v, float* out, int32_t frames) {
+// The voice's state when a stretch ends at a boundary or after `frames`.
+void storePosition(MixVoice& v, int64_t p) {
+  v.position = static_cast<uint32_t>(p >> 32);
+  v.fraction = static_cast<uint32_t>(p);
+}
+
+void stopVoice(MixVoice& v) {
+  v.position = 0;
+  v.fraction = 0;
+  v.sample = nullptr;
+}
+
+// A voice whose gains are zero and settle without a ramp (a note ramped out,
+// playing on until its sample ends) adds nothing to the mix: only its
+// position moves. Rather than stopping at every loop boundary, it moves by
+// the whole span at once, the distance folded back into the loop (a forward
+// loop repeats with period LL, a ping-pong loop with period 2 LL, the way
+// back mirrored). Reflections and wraps are exact integer steps in 32.32, so
+// this lands on the very position, fraction and direction that stopping at
+// each boundary gives. Returns false (nothing changed) for any state it does
+// not cover; the general path then takes the voice.
+bool skipSilentVoice(MixVoice& v, int32_t frames) {
+  if (v.leftGain != 0 || v.rightGain != 0 || v.rampLeft / 256 != 0 || v.rampRight / 256 != 0) return false;
+  if (v.rampFrames != 0 && v.leftGain == v.lastLeftGain && v.rightGain == v.lastRightGain) return false;  // ramping out
+  const XmSample& s = *v.sample;
+  const int64_t ls = static_cast<int64_t>(s.loopStart) << 32;
+  const int64_t ll = static_cast<int64_t>(s.loopLength) << 32;
+  const int64_t e = ls + ll;
+  const int64_t p = (static_cast<int64_t>(v.position) << 32) | v.fraction;
+  const int64_t step = (static_cast<int64_t>(v.stepInteger) << 32) | v.stepFraction;
+  const bool forward = v.direction != kBackward;
+  if (p >= e || e > (static_cast<int64_t>(s.length) << 32)) return false;  // the loader keeps loops inside
+  if (!forward && (s.loopMode != kLoopPingPong || p < ls)) return false;
+  const int64_t travel = step * frames;
+  int64_t q = 0;
+  bool ends = false;
+  bool backward = false;
+  if (s.loopMode == kLoopForward && ll > 0) {
+    q = p + travel;
+    if (q >= e) q = ls + (q - e) % ll;
+  } else if (s.loopMode == kLoopPingPong && ll > 0) {
+    // Distance travelled from the loop start along the unfolded path: the
+    // way forward is [0, LL), the way back [LL, 2 LL).
+    int64_t r = (forward ? p - ls : 2 * ll - 1 - (p - ls)) + travel;
+    if (r >= ll) r %= 2 * ll;
+    backward = r >= ll;
+    q = backward ? ls + 2 * ll - 1 - r : ls + r;
+  } else {
+    q = p + travel;
+    ends = q >= e;
+  }
+  // The settled ramp state that the general path leaves.
+  v.lastLeftGain = 0;
+  v.lastRightGain = 0;
+  v.rampLeftStep = 0.0f;
+  v.rampRightStep = 0.0f;
+  v.rampFrames = 0;
+  v.rampLeft = 0;
+  v.rampRight = 0;
+  if (ends) {
+    stopVoice(v);
+    return true;
+  }
+  if (s.loopMode == kLoopPingPong) v.direction = backward ? kBackward : kForward;
+  storePosition(v, q);
+  return true;
+}
+
+// Mixes one voice over `frames` frames, stretch by stretch: each stretch
+// ends at a loop or sample boundary, at the end of a ramp, or at the end of
+// the span, and the kernels mix it without a test per frame.
+void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels) {
   int32_t done = 0;
   int32_t emptySegments = 0;  // boundaries met without a frame mixed in between
   while (done < frames && v.sample != nullptr) {
@@ -84,7 +156,6 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
       return;
     }
     const XmSample& s = *v.sample;
-    const int16_t* d = s.data.data();
     uint64_t end = static_cast<uint64_t>(s.loopStart) + s.loopLength;
     if (v.position >= end) end = s.length;
     const int64_t ls = static_cast<int64_t>(s.loopStart) << 32;
@@ -94,46 +165,46 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
     const bool forward = v.direction != kBackward;
     const int32_t left = frames - done;
 
-    // 1. Frames to the next boundary, one division per span. The division is
-    // exact in 32.32, so no frame reads before the loop start or past the
-    // guard after its end. Moving forward the boundary is reached at the
-    // loop end; moving backward once the position drops below the start.
+    // 1. Frames to the next boundary, one division per stretch. The division
+    // is exact in 32.32 for any distance and step (a distance below 2^60 and
+    // a step below 2^48 leave the sums far inside 64 bits), so no frame reads
+    // before the loop start or past the guard after its end, however long
+    // the sample or fast the voice. Moving forward the boundary is reached
+    // at the loop end; moving backward once the position drops below the
+    // start. A voice never given a pitch (step 0) stays where it is.
     const int64_t distance = forward ? e - p : p - ls;
     bool boundaryInside = false;
     int64_t toBoundary = 0;
     if (forward ? distance <= 0 : distance < 0) {
       boundaryInside = true;
-    } else if (step > 0 && (distance >> 32) < (int64_t{1} << 24)) {  // a voice never given a pitch stays put
-      toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
-      boundaryInside = toBoundary <= left;
+    } else if (step > 0) {
+      // The boundary lies inside when ceiling(distance / step) <= left
+      // (forward), or distance / step + 1 <= left (backward): tested with a
+      // product (step x left stays below 2^58), divided only when it does.
+      const int64_t reach = step * left;
+      boundaryInside = forward ? distance <= reach : distance < reach;
+      if (boundaryInside) toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
     }
 
     // 2. Ramp toward changed targets.
     if (v.rampFrames == 0 || v.leftGain != v.lastLeftGain || v.rightGain != v.lastRightGain) beginRamp(v);
 
-    // 3. Frames in this segment.
+    // 3. Frames in this stretch.
     int32_t m = left;
     if (boundaryInside) m = static_cast<int32_t>(std::min<int64_t>(m, toBoundary));
     if (v.rampFrames > 0) m = std::min(m, v.rampFrames);
 
     // 4. Interpolate and accumulate.
-    float* o = out + 2 * done;
-    const int64_t delta = forward ? step : -step;
+    Stretch st;
+    st.sample = &s;
+    st.position = p;
+    st.delta = forward ? step : -step;
+    st.out = out + 2 * done;
+    st.frames = m;
     if (v.rampFrames > 0) {
       float gl = static_cast<float>(v.rampLeft) / 256.0f / 255.0f;
       float gr = static_cast<float>(v.rampRight) / 256.0f / 255.0f;
-      for (int32_t i = 0; i < m; ++i) {
-        const uint32_t pos = static_cast<uint32_t>(p >> 32);
-        const uint32_t frac = static_cast<uint32_t>(p);
-        const float x0 = d[pos];
-        const float x1 = d[pos + 1];
-        const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
-        o[2 * i] += value * gl;
-        o[2 * i + 1] += value * gr;
-        gl += v.rampLeftStep;
-        gr += v.rampRightStep;
-        p += delta;
-      }
+      p = kernels.ramp(st, &gl, &gr, v.rampLeftStep, v.rampRightStep);
       // 5. Ramp bookkeeping.
       v.rampLeft = static_cast<int32_t>(std::lrint(gl * 255.0f * 256.0f));
       v.rampRight = static_cast<int32_t>(std::lrint(gr * 255.0f * 256.0f));
@@ -145,50 +216,10 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
         v.rampRight = v.rightGain * 256;
       }
     } else if (v.leftGain == 0 && v.rightGain == 0) {
-      // A silent voice (a note ramped out, playing on until its sample ends)
-      // only moves; adding zeros would not change the mix.
-      p += delta * m;
+      // A silent voice only moves; adding zeros would not change the mix.
+      p += st.delta * m;
     } else {
-      const float gl = static_cast<float>(v.leftGain) * kInv255;
-      const float gr = static_cast<float>(v.rightGain) * kInv255;
-      int32_t i = 0;
-#if defined(__SSE2__)
-      // Four frames per pass: the sample reads stay scalar, the arithmetic
-      // is the same single-precision sequence as below, so both paths give
-      // identical results.
-      const __m128 scale = _mm_set1_ps(kFractionScale);
-      const __m128 left4 = _mm_set1_ps(gl);
-      const __m128 right4 = _mm_set1_ps(gr);
-      for (; i + 4 <= m; i += 4) {
-        alignas(16) int32_t a0[4], a1[4], t[4];
-        for (int k = 0; k < 4; ++k) {
-          const uint32_t pos = static_cast<uint32_t>(p >> 32);
-          a0[k] = d[pos];
-          a1[k] = d[pos + 1];
-          t[k] = static_cast<int32_t>(static_cast<uint32_t>(p) >> 1);
-          p += delta;
-        }
-        const __m128 x0 = _mm_cvtepi32_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(a0)));
-        const __m128 x1 = _mm_cvtepi32_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(a1)));
-        const __m128 tf = _mm_cvtepi32_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(t)));
-        const __m128 value = _mm_add_ps(x0, _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(x1, x0), tf), scale));
-        const __m128 l = _mm_mul_ps(value, left4);
-        const __m128 r = _mm_mul_ps(value, right4);
-        float* q = o + 2 * i;
-        _mm_storeu_ps(q, _mm_add_ps(_mm_loadu_ps(q), _mm_unpacklo_ps(l, r)));
-        _mm_storeu_ps(q + 4, _mm_add_ps(_mm_loadu_ps(q + 4), _mm_unpackhi_ps(l, r)));
-      }
-#endif
-      for (; i < m; ++i) {
-        const uint32_t pos = static_cast<uint32_t>(p >> 32);
-        const uint32_t frac = static_cast<uint32_t>(p);
-        const float x0 = d[pos];
-        const float x1 = d[pos + 1];
-        const float value = x0 + (x1 - x0) * static_cast<float>(frac >> 1) * kFractionScale;
-        o[2 * i] += value * gl;
-        o[2 * i + 1] += value * gr;
-        p += delta;
-      }
+      p = kernels.steady(st, static_cast<float>(v.leftGain) * kInv255, static_cast<float>(v.rightGain) * kInv255);
     }
     done += m;
     emptySegments = m == 0 ? emptySegments + 1 : 0;
@@ -196,23 +227,31 @@ void mixVoice(MixVoice& v, float* out, int32_t frames) {
     // 6. Boundary.
     if (boundaryInside && m == toBoundary) {
       if (!wrapPosition(v, s, p)) {
-        v.position = 0;
-        v.fraction = 0;
-        v.sample = nullptr;
+        stopVoice(v);
         return;
       }
     }
     if (p < 0) p = 0;  // only a wrap could leave it there; keeps the index valid
-    v.position = static_cast<uint32_t>(p >> 32);
-    v.fraction = static_cast<uint32_t>(p);
+    storePosition(v, p);
     if (v.position > s.length) {
       // Never expected: a position past the data means the voice is done.
-      v.position = 0;
-      v.fraction = 0;
-      v.sample = nullptr;
+      stopVoice(v);
       return;
     }
   }
+}
+
+// The kernel set the mixer uses: the best this processor runs, unless a
+// test has chosen another.
+std::atomic<const MixKernels*> activeKernels{nullptr};
+
+const MixKernels& currentKernels() {
+  const MixKernels* k = activeKernels.load(std::memory_order_relaxed);
+  if (k == nullptr) {
+    k = mixKernels(bestMixKernelSet());
+    activeKernels.store(k, std::memory_order_relaxed);
+  }
+  return *k;
 }
 
 }  // namespace
@@ -255,12 +294,33 @@ void setVoiceFrequency(MixVoice& v, int32_t frequency) {
 }
 
 void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames) {
+  const MixKernels& kernels = currentKernels();
   for (int32_t i = 0; i < voiceCount; ++i) {
-    if (voices[i].sample != nullptr) mixVoice(voices[i], out, frames);
+    MixVoice& v = voices[i];
+    if (v.sample != nullptr && !skipSilentVoice(v, frames)) mixVoice(v, out, frames, kernels);
   }
 }
 
-void mixBlock(XmPlayback& pb, float* out) {
+void mixVoicesReference(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames) {
+  const MixKernels& plain = *mixKernels(MixKernelSet::kPlain);
+  for (int32_t i = 0; i < voiceCount; ++i) {
+    if (voices[i].sample != nullptr) mixVoice(voices[i], out, frames, plain);
+  }
+}
+
+bool selectMixKernels(MixKernelSet which) {
+  const MixKernels* k = mixKernels(which);
+  if (k == nullptr) return false;
+  activeKernels.store(k, std::memory_order_relaxed);
+  return true;
+}
+
+const char* mixKernelName() { return currentKernels().name; }
+
+namespace {
+
+template <void (*Mix)(MixVoice*, int32_t, float*, int32_t)>
+void mixBlockWith(XmPlayback& pb, float* out) {
   std::memset(out, 0, sizeof(float) * 2 * kBlockFrames);
   XmSong& song = *pb.song;
   int32_t done = 0;
@@ -270,11 +330,16 @@ void mixBlock(XmPlayback& pb, float* out) {
       song.samplesToNextTick = std::max(song.samplesPerTick, 1);
     }
     const int32_t n = std::min(song.samplesToNextTick, kBlockFrames - done);
-    mixVoices(pb.voices.data(), kVoiceCount, out + 2 * done, n);
+    Mix(pb.voices.data(), kVoiceCount, out + 2 * done, n);
     song.samplesToNextTick -= n;
     done += n;
   }
 }
+
+}  // namespace
+
+void mixBlock(XmPlayback& pb, float* out) { mixBlockWith<&mixVoices>(pb, out); }
+void mixBlockReference(XmPlayback& pb, float* out) { mixBlockWith<&mixVoicesReference>(pb, out); }
 
 int16_t convertSample(float value) {
   if (!(value > -32768.0f)) return -32768;  // also NaN

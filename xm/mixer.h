@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "xm/mix_kernels.h"
 #include "xm/xm_song.h"
 
 namespace xm {
@@ -26,12 +27,23 @@ void setVoiceGains(MixVoice& voice);
 void setVoiceFrequency(MixVoice& voice, int32_t frequency);
 
 // Adds `frames` stereo frames of every sounding voice to `out` (interleaved
-// left, right).
+// left, right), with the vector kernels of this processor.
 void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames);
 
 // One block: clears `out` (kBlockFrames stereo frames), then alternates
 // sequencer ticks and voice mixing until the block is full.
 void mixBlock(XmPlayback& playback, float* out);
+
+// The same mixing done plainly: one frame per pass, every loop boundary of
+// every voice met one by one, silent voices included. mixVoices and mixBlock
+// must give exactly these results; the tests hold them to it.
+void mixVoicesReference(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames);
+void mixBlockReference(XmPlayback& playback, float* out);
+
+// Chooses the kernels mixVoices uses (the best available by default); false
+// when this processor or build lacks them. For tests and benchmarks.
+bool selectMixKernels(MixKernelSet which);
+const char* mixKernelName();
 
 // Float to 16 bits: nearest integer, ties to even, clipped.
 int16_t convertSample(float value);

@@ -16,7 +16,7 @@ constexpr int kFuzzFrames = 12;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto state = std::make_unique<sid::PlayerState>();
   const int32_t length = size > 0x20000 ? 0x20000 : static_cast<int32_t>(size);
-  state->reset(kFuzzCallBudget);
+  state->reset(kFuzzCallBudget, kFuzzCallBudget);
   state->loadTune(data, length);
   // The sub-tune index from the song-count field, as a player menu might pick it.
   state->runInit(length > 15 ? data[15] : 0);

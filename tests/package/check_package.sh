@@ -40,6 +40,7 @@ step "file list"
 dpkg-deb -c "$deb" | awk '{print $1, $2, $6}' | sort -k3 > "$work/contents"
 awk '$1 !~ /^d/ {print $3}' "$work/contents" > "$work/files"
 expected=(./usr/games/quorvaline
+  ./usr/bin/quorvaline
   ./usr/share/applications/$id.desktop
   ./usr/share/doc/quorvaline/changelog.gz
   ./usr/share/doc/quorvaline/copyright
@@ -50,7 +51,10 @@ for size in 16 22 24 32 48 64 128 256; do expected+=(./usr/share/icons/hicolor/$
 printf '%s\n' "${expected[@]}" | sort > "$work/expected"
 diff "$work/expected" "$work/files" || fail "the package's files differ from the list above (- expected, + packaged)"
 grep -q '^-rwxr-xr-x root/root ./usr/games/quorvaline$' "$work/contents" || fail "the program is not root-owned 0755"
-bad=$(awk '$1 !~ /^d/ && $3 != "./usr/games/quorvaline" && ($1 != "-rw-r--r--" || $2 != "root/root")' "$work/contents")
+dpkg-deb -c "$deb" > "$work/listing"
+grep -q '^lrwxrwxrwx root/root .* \./usr/bin/quorvaline -> \.\./games/quorvaline$' "$work/listing" ||
+  fail "/usr/bin/quorvaline is not a link to ../games/quorvaline"
+bad=$(awk '$1 !~ /^[dl]/ && $3 != "./usr/games/quorvaline" && ($1 != "-rw-r--r--" || $2 != "root/root")' "$work/contents")
 [ -z "$bad" ] || fail "files that are not root-owned 0644: $bad"
 bad=$(awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")' "$work/contents")
 [ -z "$bad" ] || fail "folders that are not root-owned 0755: $bad"
@@ -110,7 +114,7 @@ readelf -d "$root/usr/games/quorvaline" | grep -q 'BIND_NOW\|FLAGS.*NOW' || fail
 
 step "cmake --install with another prefix"
 cmake --install "$build" --prefix "$work/other/opt/qv" --strip > "$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
-(cd "$work/other/opt/qv" && find . -type f | sort) > "$work/installed"
+(cd "$work/other/opt/qv" && find . \( -type f -o -type l \) | sort) > "$work/installed"
 sed 's|^\./usr/|./|' "$work/files" | sort > "$work/packaged"
 diff "$work/packaged" "$work/installed" || fail "cmake --install lays out other files than the package"
 cmp "$work/other/opt/qv/games/quorvaline" "$root/usr/games/quorvaline" || fail "the stripped install and the package differ"

@@ -1,10 +1,14 @@
 // Real PSID tunes (GoatTracker example songs from Debian, read from the shared
 // test data): they load, run within the budget, drive all three voices frame
 // by frame, make sound, render deterministically, stream exactly as they
-// render offline, and keep their audio digests.
+// render offline, keep their audio digests, and clamp when their filter is
+// pushed into overload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -103,6 +107,7 @@ TEST_P(RealTune, PlaysTwentySecondsWithinTheBudgetAndMakesSound) {
   EXPECT_EQ(r.playCalls(), 1000u);
   EXPECT_GT(r.maxPlayInstructions(), 50u);
   EXPECT_LT(r.maxPlayInstructions(), 2000u);  // a play call of a tracker tune is short
+  EXPECT_EQ(r.budgetStops(), 0u);
   double sum = 0;
   std::set<int16_t> distinct;
   for (int16_t v : out) {
@@ -183,6 +188,74 @@ INSTANTIATE_TEST_SUITE_P(TestData, RealTune, ::testing::ValuesIn(kTunes),
                            return name.substr(0, name.find('.')) == "2xtest" ? std::string("twoxtest")
                                                                               : name.substr(0, name.find('.'));
                          });
+
+TEST(RealTuneOverload, FullResonanceWithAllThreeFilterOutputsClampsWithoutJumps) {
+  // None of these tunes drives the mix past 16 bits as written (their peaks
+  // stay below 31000). consultant runs voice 2 through the filter at full
+  // resonance (15); switching on all three filter outputs on top of its own
+  // cutoff and resonance adds the resonant peaks of low, band and high pass
+  // and overloads the mix. Stored as the low 16 bits, this jumped from full
+  // positive to full negative 41 times in the first minute.
+  const std::vector<uint8_t> image = readTune("consultant.sid");
+  auto state = std::make_unique<PlayerState>();
+  state->reset();
+  state->loadTune(image.data(), static_cast<int32_t>(image.size()));
+  state->runInit(0);
+  int16_t frame[kFrameSamples];
+  int previous = 0, largestJump = 0, atTheLimit = 0, resonance = 0;
+  for (int f = 0; f < 60 * 50; ++f) {
+    state->runPlay();
+    resonance = std::max(resonance, state->chip.resonanceRouting >> 4);
+    state->chip.write(0xD418, static_cast<uint8_t>(state->chip.modeVolume | 0x70));
+    state->chip.render(frame, kFrameSamples, state->cpu.memory);
+    for (int16_t v : frame) {
+      largestJump = std::max(largestJump, std::abs(v - previous));
+      atTheLimit += (v == 32767 || v == -32768);
+      previous = v;
+    }
+  }
+  EXPECT_EQ(resonance, 15);
+  EXPECT_GT(atTheLimit, 20);  // it does overload (48 samples at the limit)
+  EXPECT_LE(largestJump, 50000);
+}
+
+TEST_P(RealTune, DamagedCopiesPlayWithinTheBudgets) {
+  // Damage of the kinds met in tune collections: cut short, bytes of the
+  // player code overwritten, the play address sent into the song data, and a
+  // play routine that falls into a loop. Each renders 5 s with the player's
+  // own budgets: no crash, no hang, every play call within its budget.
+  const TuneFacts& t = GetParam();
+  const std::vector<uint8_t> original = readTune(t.file);
+  std::vector<std::vector<uint8_t>> damaged;
+  damaged.emplace_back(original.begin(), original.begin() + static_cast<long>(original.size() / 2));
+  std::vector<uint8_t> flipped = original;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 64; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    flipped[0x7E + (seed >> 8) % (flipped.size() - 0x7E)] ^= static_cast<uint8_t>(seed >> 24);
+  }
+  damaged.push_back(flipped);
+  std::vector<uint8_t> intoData = original;
+  const uint16_t dataPlay = static_cast<uint16_t>(t.load + original.size() - 0x7E - 64);
+  intoData[12] = static_cast<uint8_t>(dataPlay >> 8);
+  intoData[13] = static_cast<uint8_t>(dataPlay);
+  damaged.push_back(intoData);
+  std::vector<uint8_t> looping = original;  // JMP to itself at the play address
+  const size_t playOffset = 0x7E + (t.play - t.load);
+  looping[playOffset] = 0x4C;
+  looping[playOffset + 1] = static_cast<uint8_t>(t.play);
+  looping[playOffset + 2] = static_cast<uint8_t>(t.play >> 8);
+  damaged.push_back(looping);
+  for (size_t d = 0; d < damaged.size(); ++d) {
+    TuneRenderer r;
+    r.start(damaged[d].data(), static_cast<int32_t>(damaged[d].size()), 0);
+    std::vector<int16_t> out(5 * 44100);
+    r.render(out.data(), out.size());
+    EXPECT_EQ(r.playCalls(), 250u) << t.file << " damage " << d;
+    EXPECT_LE(r.maxPlayInstructions(), kPlayCallBudget) << t.file << " damage " << d;
+    if (d == 3) EXPECT_EQ(r.budgetStops(), 250u) << t.file;
+  }
+}
 
 TEST(RealTuneSongs, SubTunesPlayDifferentMusic) {
   const std::vector<uint8_t> image = readTune("dojo.sid");

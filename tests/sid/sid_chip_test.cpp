@@ -1,6 +1,6 @@
 // SID synthesis: constants from setup, register decoding, envelopes,
 // oscillator phase, waveforms, noise, sync and ring, the filter, voice 3 off,
-// the sample channel and the 16-bit wrap.
+// the sample channel and the clamp to 16 bits.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -69,6 +69,26 @@ TEST_F(Chip, SetupConstantsFor44100) {
     EXPECT_EQ(o.envelopePhase, EnvelopePhase::Attack);
     EXPECT_EQ(o.level, 0);
   }
+}
+
+TEST_F(Chip, SetupRefusesRateZeroAndAChipNeverSetUpIsSilent) {
+  EXPECT_FALSE(chip->setup(0));
+  EXPECT_EQ(chip->mixRate, 44100u);  // unchanged
+  EXPECT_EQ(chip->freqMul, 359);
+  // A zeroed chip that refused its rate: no division by zero, no sound, even
+  // with a sounding voice and a playing sample channel.
+  *chip = SidChip{};
+  EXPECT_FALSE(chip->setup(0));
+  write(0xD418, 0x0F);
+  write(0xD401, 0x10);
+  write(0xD404, 0x21);
+  chip->sample.active = 1;
+  chip->sample.period = 1;
+  chip->sample.end = 100;
+  chip->sample.heldSample = 4096;
+  for (int16_t v : render(100)) ASSERT_EQ(v, 0);
+  EXPECT_TRUE(chip->setup(44100));
+  EXPECT_EQ(chip->freqMul, 359);
 }
 
 TEST_F(Chip, SetupForAnotherRate) {
@@ -506,7 +526,7 @@ TEST_F(Chip, Voice3OffRemovesItFromBothSumsButKeepsItRunning) {
   EXPECT_LT(chip->osc[0].phase, chip->osc[0].step);
 }
 
-// ---- range and wrap ----
+// ---- range and clamp ----
 
 TEST_F(Chip, UnfilteredOutputRange) {
   // All three voices at full level and volume 15: 3 x 507 x 15 at most,
@@ -529,13 +549,24 @@ TEST_F(Chip, UnfilteredOutputRange) {
   EXPECT_EQ(renderOne(), 22815);
 }
 
-TEST_F(Chip, OutputWrapsInsteadOfClamping) {
+TEST_F(Chip, OutputClampsInsteadOfWrapping) {
   holdVoice(0, 0);
   holdVoice(1, 0);
   holdVoice(2, 0);
   write(0xD418, 0x12);  // low-pass, volume 2, cutoff 0 keeps the integrator
   chip->filter.low = 30000 << 16;
-  EXPECT_EQ(renderOne(), static_cast<int16_t>(60000 - 65536));
+  EXPECT_EQ(renderOne(), 32767);  // 60000 would wrap to -5536
+  chip->filter.low = -30000 * 65536;
+  EXPECT_EQ(renderOne(), -32768);  // -60000 would wrap to 5536
+  chip->filter.low = 16383 << 16;
+  EXPECT_EQ(renderOne(), 32766);  // within range: unchanged
+  // The sample channel's nibble adds after the volume and is clamped too.
+  chip->filter.low = 16383 << 16;
+  chip->sample.active = 1;
+  chip->sample.period = 1;
+  chip->sample.end = 1;
+  chip->sample.heldSample = 8 * 1024;
+  EXPECT_EQ(renderOne(), 32767);
 }
 
 // ---- sample channel ----

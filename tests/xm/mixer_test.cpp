@@ -1,14 +1,17 @@
 // Mixer: resampling steps, panning, gain ramps, voice pairing on retrigger,
 // forward and ping-pong loops over long runs, one-shots, interpolation,
-// clipping and rounding, and the tick/mix interleaving of a block.
+// clipping and rounding, the tick/mix interleaving of a block, and voices
+// far faster than any note over samples far longer than any real one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "tests/xm/xm_builder.h"
 #include "xm/loader.h"
 #include "xm/mixer.h"
+#include "xm/offline_renderer.h"
 #include "xm/sequencer.h"
 
 namespace {
@@ -277,5 +280,84 @@ TEST(XmMixer, BlocksInterleaveTicksAndMixing) {
   EXPECT_EQ(pb.voices[0].sample, song->instruments[0].samples[0]);
   EXPECT_NE(block[2 * 500], 0.0f);
 }
+
+// A silent one-shot sample longer than 2^24 frames whose vector keeps loud
+// values in its spare capacity: a read past the data (and its guard) would
+// pick them up and sound, where the checked build aborts instead.
+xm::XmSample longSilentSample(uint32_t length, size_t spare) {
+  xm::XmSample s;
+  s.length = length;
+  s.loopMode = xm::kLoopNone;
+  s.loopStart = 0;
+  s.loopLength = length;
+  s.bits = 16;
+  s.data.assign(length + xm::kSampleGuard + spare, 20000);
+  s.data.resize(length + xm::kSampleGuard);
+  std::fill(s.data.begin(), s.data.end(), int16_t{0});
+  return s;
+}
+
+TEST(XmMixer, HugeStepsStopAtTheEndOfLongSamples) {
+  // 20000 frames per output frame: a block moves 17.7 million frames, past
+  // the end of a sample of 2^24 + 1000 frames. Forward one-shot, then a
+  // forward loop and a ping-pong loop over the whole sample, and the same
+  // starting near the end.
+  constexpr uint32_t kLength = (1u << 24) + 1000;
+  xm::XmSample s = longSilentSample(kLength, 2u << 20);
+  for (uint8_t mode : {xm::kLoopNone, xm::kLoopForward, xm::kLoopPingPong}) {
+    for (uint32_t start : {0u, kLength - 3}) {
+      s.loopMode = mode;
+      xm::MixVoice v = settledVoice(s, 20000 * 44100, 255, 128);
+      v.position = start;
+      const std::vector<float> out = mix(&v, 1, xm::kBlockFrames);
+      for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << "mode " << int(mode) << " frame " << i / 2;
+      if (mode == xm::kLoopNone) {
+        EXPECT_EQ(v.sample, nullptr);
+      } else {
+        ASSERT_EQ(v.sample, &s);
+        EXPECT_LT(v.position, kLength);
+      }
+    }
+  }
+}
+
+TEST(XmMixer, HugeStepVoiceOverASilentSampleIsSilent) {
+  // C-0 with relative note -1: the real note wraps to 255, whose frequency
+  // on the linear table is above a gigahertz. The sample is silent and
+  // longer than 2^24 frames; the whole song must render digital silence.
+  xmtest::Sample silent;
+  silent.pcm.assign((1u << 24) + 4096, 0);
+  silent.sixteenBit = false;
+  silent.relativeNote = -1;
+  xmtest::Module m;
+  m.patterns[0].rows = 4;
+  m.instruments.push_back(xmtest::simpleInstrument(silent));
+  m.cell(0, 0, 0) = {1, 1, 0, 0, 0};
+  m.cell(0, 2, 0) = {1, 1, 0, 0, 0};
+  const std::vector<uint8_t> bytes = m.bytes();
+  xm::OfflineRenderer renderer;
+  ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  std::vector<int16_t> block(2 * xm::kBlockFrames);
+  for (int b = 0; b < 40; ++b) {
+    renderer.renderBlock(block.data());
+    for (size_t i = 0; i < block.size(); ++i) ASSERT_EQ(block[i], 0) << "block " << b << " sample " << i;
+  }
+  EXPECT_EQ(renderer.playback().channels[0].realNote, 255);
+}
+
+#if defined(QV_CHECKED_MIXER)
+TEST(XmMixerDeathTest, CheckedBuildAbortsOnAReadOutsideTheSample) {
+  // A sample whose data lacks the guard frames: the last interpolation
+  // reads one element past the vector, which the checked build refuses.
+  xm::XmSample s;
+  s.length = 16;
+  s.loopMode = xm::kLoopNone;
+  s.loopLength = 16;
+  s.bits = 16;
+  s.data.assign(16, 100);
+  xm::MixVoice v = settledVoice(s, 44100, 255, 128);
+  EXPECT_DEATH(mix(&v, 1, 32), "mixer: read at frame 15 of a sample of 16 frames");
+}
+#endif
 
 }  // namespace

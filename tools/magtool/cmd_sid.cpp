@@ -124,15 +124,11 @@ int run(int argc, char** argv) {
   const sid::PlayerState& state = renderer.state();
   if (info.playAddress == 0) std::printf("play address from $0314: $%04X\n", state.playAddress);
   std::printf("init instructions: %u\n", initCount);
-  if (state.cpu.budgetExhausted) {
-    std::printf("warning: init stopped after %u instructions\n", sid::kDefaultCallBudget);
-  }
 
   const size_t total = static_cast<size_t>(std::llround(seconds * sid::kMixRate));
   std::vector<int16_t> samples(total);
   const auto t0 = std::chrono::steady_clock::now();
   size_t done = 0;
-  bool exhausted = false;
   if (traceFrames > 0) {
     renderer.state().cpu.writeHook = &TraceLog::hook;
     renderer.state().cpu.writeHookContext = &trace;
@@ -140,13 +136,16 @@ int run(int argc, char** argv) {
   while (done < total) {
     const size_t n = std::min(total - done, static_cast<size_t>(sid::kFrameSamples));
     renderer.render(samples.data() + done, n);
-    exhausted = exhausted || state.cpu.budgetExhausted;
     done += n;
     if (traceFrames > 0 && ++trace.frame >= traceFrames) renderer.state().cpu.writeHook = nullptr;
   }
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::printf("max play instructions: %u\n", renderer.maxPlayInstructions());
-  if (exhausted) std::printf("warning: a play call was stopped by the instruction budget\n");
+  if (renderer.budgetStops() > 0) {
+    std::printf("warning: the instruction budget stopped %u call%s (init %u, play %u instructions)\n",
+                renderer.budgetStops(), renderer.budgetStops() == 1 ? "" : "s", state.initBudget,
+                state.playBudget);
+  }
 
   double peak = 0.0, sumSquares = 0.0;
   for (int16_t s : samples) {
