@@ -3,16 +3,13 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "host/sdl/sdl_display_host.h"
-#include "host/sdl/sdl_looping_audio_output.h"
-#include "host/sdl/sdl_wave_output.h"
-#include "host/system_clock.h"
+#include "host/platform_host.h"
 
 int main() {
-  host::SdlDisplayHost display;
-  host::SystemClock clock;
-  host::SdlWaveOutput waveOutput;
-  host::SdlLoopingAudioOutput loopingOutput;
+  host::PlatformDisplayHost display;
+  host::PlatformClock clock;
+  host::PlatformWaveOutput waveOutput;
+  host::PlatformLoopingAudioOutput loopingOutput;
   const int32_t status = app::runProgram(display, clock, waveOutput, loopingOutput);
   std::exit(status);
 }

@@ -52,10 +52,10 @@ void HeadlessDisplayHost::apply(const InputEvent& e) {
       mouseY_ = e.b & 0xFFFF;
       break;
     case InputKind::ButtonDown:
-      left_ = 1;
+      left_.press();
       break;
     case InputKind::ButtonUp:
-      left_ = 0;
+      left_.release();
       break;
     case InputKind::Wheel:
       wheel_ += e.a < 0 ? -1 : 1;
@@ -83,6 +83,7 @@ int32_t HeadlessDisplayHost::present(const uint32_t* pixels) {
                  static_cast<long long>(presentLimit_));
     std::abort();
   }
+  left_.beginPoll();  // a click within one pump still reads as one press
   if (presentHook_) {
     inPresent_ = true;
     presentHook_(presents_);

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "host/button_latch.h"
 #include "host/display_host.h"
 
 namespace host {
@@ -117,7 +118,7 @@ class HeadlessDisplayHost final : public DisplayHost {
   void close() override;
   int32_t mouseX() override { return mouseX_; }
   int32_t mouseY() override { return mouseY_; }
-  int32_t leftButton() override { return left_; }
+  int32_t leftButton() override { return left_.state(); }
   int32_t wheelPosition() override { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override { cursorVisible_ = visible; }
@@ -153,7 +154,7 @@ class HeadlessDisplayHost final : public DisplayHost {
 
   int32_t mouseX_ = 0;
   int32_t mouseY_ = 0;
-  int32_t left_ = 0;
+  ButtonLatch left_;
   int32_t wheel_ = 0;
   std::array<uint8_t, 256> keyDown_{};
   std::array<uint8_t, 256> keyPressed_{};

@@ -1,13 +1,5 @@
 #include "xm/module_player.h"
 
-#if !defined(__EMSCRIPTEN__)
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -15,6 +7,7 @@
 #include <vector>
 
 #include "host/looping_audio_output.h"
+#include "host/thread_priority.h"
 #include "xm/loader.h"
 #include "xm/mixer.h"
 #include "xm/module_file_ops.h"
@@ -26,22 +19,6 @@ namespace {
 
 constexpr auto kRefillPause = std::chrono::milliseconds(5);
 constexpr auto kStopPoll = std::chrono::milliseconds(10);
-
-// As high a priority as the process may take without privileges: real-time
-// scheduling when allowed, otherwise the best nice value; failures are fine.
-// The browser edition has no output thread (its output takes the refill).
-void raiseThreadPriority() {
-#if !defined(__EMSCRIPTEN__)
-  sched_param param{};
-  param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
-  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-  const int current = getpriority(PRIO_PROCESS, tid);
-  for (int nice = -20; nice < current; ++nice) {
-    if (setpriority(PRIO_PROCESS, tid, nice) == 0) return;
-  }
-#endif
-}
 
 uint16_t packStamp(int32_t order, int32_t row) {
   return static_cast<uint16_t>((static_cast<uint8_t>(order) << 8) | static_cast<uint8_t>(row));
@@ -95,7 +72,7 @@ struct ModulePlayer::Impl {
   }
 
   void outputThread() {
-    raiseThreadPriority();
+    host::raiseCurrentThreadPriority();
     while (!stopRequest.load(std::memory_order_acquire)) {
       refillRing();
       std::this_thread::sleep_for(kRefillPause);

@@ -1,6 +1,11 @@
 #include "host/sdl/sdl_display_host.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(QV_HAVE_X11)
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -26,8 +31,8 @@ bool formatKeyOf(Uint32 sdlFormat, PixelFormatKey& key) {
   return true;
 }
 
-int32_t virtualKeyOf(SDL_Keycode key) {
-  switch (key) {
+int32_t virtualKeyOf(const SDL_Keysym& keysym) {
+  switch (keysym.sym) {
     case SDLK_ESCAPE: return kKeyEscape;
     case SDLK_PAGEUP: return kKeyPageUp;
     case SDLK_PAGEDOWN: return kKeyPageDown;
@@ -37,8 +42,56 @@ int32_t virtualKeyOf(SDL_Keycode key) {
     case SDLK_DOWN: return kKeyDown;
     default: break;
   }
-  if (key >= SDLK_F1 && key <= SDLK_F12) return kKeyF1 + static_cast<int32_t>(key - SDLK_F1);
+  if (keysym.sym >= SDLK_F1 && keysym.sym <= SDLK_F12) return kKeyF1 + static_cast<int32_t>(keysym.sym - SDLK_F1);
+  // The keypad's navigation keys while NumLock is off are the main block's
+  // (with NumLock on they are digits, which the program does not read).
+  if ((keysym.mod & KMOD_NUM) == 0) {
+    switch (keysym.scancode) {
+      case SDL_SCANCODE_KP_9: return kKeyPageUp;
+      case SDL_SCANCODE_KP_3: return kKeyPageDown;
+      case SDL_SCANCODE_KP_1: return kKeyEnd;
+      case SDL_SCANCODE_KP_7: return kKeyHome;
+      case SDL_SCANCODE_KP_8: return kKeyUp;
+      case SDL_SCANCODE_KP_2: return kKeyDown;
+      default: break;
+    }
+  }
   return -1;
+}
+
+// Video drivers that show a window to a person. SDL falls back to its
+// offscreen driver (and can be told to use the dummy one) where there is no
+// display; a program running there would only be heard.
+bool usableVideoDriver(const char* name) {
+  if (name == nullptr) return false;
+  const std::string driver = name;
+  return driver == "x11" || driver == "wayland";
+}
+
+// Whether Escape is down on the keyboard itself. SDL's keyboard state only
+// follows the events that reach the window, and when the window gets the focus
+// SDL brings in held modifier keys only, so a held Escape is asked of the
+// X server directly (on other video drivers only SDL's state is known).
+bool escapeDownNow(SDL_Window* window) {
+#if defined(QV_HAVE_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+      info.info.x11.display != nullptr) {
+    Display* display = info.info.x11.display;
+    const KeyCode code = XKeysymToKeycode(display, XK_Escape);
+    char keys[32] = {};
+    if (code != 0 && XQueryKeymap(display, keys) != 0) return (keys[code / 8] & (1 << (code % 8))) != 0;
+  }
+#endif
+  const Uint8* keys = SDL_GetKeyboardState(nullptr);
+  return keys != nullptr && keys[SDL_SCANCODE_ESCAPE] != 0;
+}
+
+bool displayNamed() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
 // Asks the start-up question; true for full screen. A box that cannot be
@@ -78,8 +131,13 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   // context and may back window surfaces with a GL texture, and the GL driver
   // alone costs the process some 90 MB of resident memory.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (!displayNamed()) return 0;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
   videoStarted_ = true;
+  if (!usableVideoDriver(SDL_GetCurrentVideoDriver())) {
+    close();
+    return 0;
+  }
 
   if (ask_ == 1) windowed_ = askFullScreen(question_, title) ? 0 : 1;
 
@@ -101,29 +159,40 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
       }
       if (exactMode) break;
     }
-    if (!exactMode) {
-      // No mode of that size (some drivers list none): a full-screen window at
-      // the desktop mode, the frame centred on it.
-      if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || !formatKeyOf(mode.format, format_)) {
-        close();
-        return 0;
-      }
-      windowFlags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    }
   } else if (popup_ != 0) {
     windowFlags |= SDL_WINDOW_BORDERLESS;
   }
 
-  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
-  if (window_ == nullptr) {
-    close();
-    return 0;
-  }
-  if (windowed_ == 0 && exactMode) {
-    if (SDL_SetWindowDisplayMode(window_, &mode) != 0 || SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
+  if (exactMode) {
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
+    if (window_ == nullptr) {
       close();
       return 0;
     }
+    exclusive_ = SDL_SetWindowDisplayMode(window_, &mode) == 0 && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) == 0;
+    if (!exclusive_) {
+      // The mode switch was refused (a compositor, a remote display): scaled instead.
+      SDL_DestroyWindow(window_);
+      window_ = nullptr;
+    }
+  }
+  if (window_ == nullptr && windowed_ == 0) {
+    // Scaled full screen: a borderless window covering the desktop. It is
+    // created at the desktop's place and size so that it covers the screen
+    // also where no window manager acts on the full-screen request.
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
+      close();
+      return 0;
+    }
+    window_ = SDL_CreateWindow(title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                               windowFlags | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else if (window_ == nullptr) {
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
+  }
+  if (window_ == nullptr) {
+    close();
+    return 0;
   }
   // The surface's own format decides the converter: a mode's format and the
   // window's memory format need not agree (X11 keeps 24-bit colour in 32-bit words).
@@ -147,12 +216,74 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   SDL_DisableScreenSaver();
   active_ = 1;
   pumpEvents();
+  readHeldInput();
   return 1;
 }
 
-void SdlDisplayHost::pumpEvents() {
+void SdlDisplayHost::readHeldInput() {
+  // SDL reports only changes that reach the window, so a button or key held
+  // since before the window existed would never be seen: read the real state
+  // once the window is there.
+  SDL_PumpEvents();
+  if ((SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0 && left_.state() == 0) {
+    left_.press();
+    buttonHeldAtStart_ = true;
+  }
+  if (keyDown_[kKeyEscape] == 0 && escapeDownNow(window_)) {
+    setKey(kKeyEscape, true);
+    keyOfScancode_[SDL_SCANCODE_ESCAPE] = kKeyEscape;
+    escapeHeldAtStart_ = true;
+  }
+}
+
+void SdlDisplayHost::drainEvents() {
   SDL_Event event;
-  while (SDL_PollEvent(&event) != 0) handleEvent(event);
+  while (window_ != nullptr && SDL_PollEvent(&event) != 0) handleEvent(event);
+}
+
+void SdlDisplayHost::pumpEvents() {
+  left_.beginPoll();
+  drainEvents();
+  // A button held since before the window existed may be released where the
+  // window never hears of it (the press grabbed the pointer for another
+  // window): follow the real state until it is up.
+  if (buttonHeldAtStart_ && window_ != nullptr) {
+    if (!left_.down) {
+      buttonHeldAtStart_ = false;
+    } else if ((SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) == 0) {
+      left_.release();
+      buttonHeldAtStart_ = false;
+    }
+  }
+  if (escapeHeldAtStart_ && window_ != nullptr) {
+    if (keyDown_[kKeyEscape] == 0) {
+      escapeHeldAtStart_ = false;
+    } else if (!escapeDownNow(window_)) {
+      setKey(kKeyEscape, false);
+      keyOfScancode_[SDL_SCANCODE_ESCAPE] = 0;
+      escapeHeldAtStart_ = false;
+    }
+  }
+}
+
+void SdlDisplayHost::setPointer(int32_t windowX, int32_t windowY) {
+  // Window coordinates to surface pixels (they differ on scaled desktops),
+  // then to the frame pixel shown there.
+  int windowW = 0, windowH = 0;
+  SDL_GetWindowSize(window_, &windowW, &windowH);
+  int64_t x = windowX, y = windowY;
+  if (surface_ != nullptr && windowW > 0 && windowH > 0) {
+    x = x * surface_->w / windowW;
+    y = y * surface_->h / windowH;
+  }
+  if (scaler_.configured()) {
+    const FramePoint p = screenToFrame(scaler_.area(), width_, height_, static_cast<int32_t>(x), static_cast<int32_t>(y));
+    mouseX_ = p.x;
+    mouseY_ = p.y;
+  } else {
+    mouseX_ = std::clamp<int32_t>(static_cast<int32_t>(x), 0, width_ - 1);
+    mouseY_ = std::clamp<int32_t>(static_cast<int32_t>(y), 0, height_ - 1);
+  }
 }
 
 void SdlDisplayHost::setKey(int32_t virtualKey, bool down) {
@@ -187,18 +318,25 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
         case SDL_WINDOWEVENT_SHOWN:
           active_ = 1;
           break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          exposed_ = true;
+          break;
         default:
           break;
       }
       break;
     case SDL_MOUSEMOTION:
-      // Client coordinates as unsigned 16-bit values.
-      mouseX_ = e.motion.x & 0xFFFF;
-      mouseY_ = e.motion.y & 0xFFFF;
+      setPointer(e.motion.x, e.motion.y);
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-      if (e.button.button == SDL_BUTTON_LEFT) left_ = e.type == SDL_MOUSEBUTTONDOWN ? 1 : 0;
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        if (e.type == SDL_MOUSEBUTTONDOWN) {
+          left_.press();
+        } else {
+          left_.release();
+        }
+      }
       break;
     case SDL_MOUSEWHEEL: {
       int32_t dy = e.wheel.y;
@@ -211,7 +349,14 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
     case SDL_KEYUP: {
       const bool down = e.type == SDL_KEYDOWN;
       if (down && e.key.repeat != 0) break;
-      const int32_t key = virtualKeyOf(e.key.keysym.sym);
+      const int scancode = e.key.keysym.scancode;
+      const bool known = scancode >= 0 && scancode < static_cast<int>(keyOfScancode_.size());
+      // A key goes up as the key it went down as (NumLock may have changed since).
+      int32_t key = virtualKeyOf(e.key.keysym);
+      if (!down && known && keyOfScancode_[static_cast<std::size_t>(scancode)] != 0) {
+        key = keyOfScancode_[static_cast<std::size_t>(scancode)];
+      }
+      if (known) keyOfScancode_[static_cast<std::size_t>(scancode)] = static_cast<int16_t>(down && key > 0 ? key : 0);
       setKey(key, down);
       if (down && key == kKeyEscape) requestClose();
       break;
@@ -224,30 +369,29 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
 int32_t SdlDisplayHost::present(const uint32_t* pixels) {
   if (window_ == nullptr) return 0;
   pumpEvents();
+  if (window_ != nullptr && active_ == 0) {
+    // Hidden or in the background: sleep until the display has news (or the
+    // wait ends), so the loops go on slowly without drawing.
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, kInactiveWaitMs) != 0) {
+      handleEvent(event);
+      drainEvents();
+    }
+    if (window_ != nullptr && active_ == 0 && exposed_ && surface_ != nullptr) {
+      SDL_UpdateWindowSurface(window_);  // uncovered: the last frame again
+      exposed_ = false;
+    }
+  }
   if (window_ == nullptr) return 0;
   if (active_ == 0) return 1;
 
   // A resize or mode change invalidates the surface; SDL then hands out a new one.
   if (!takeSurface()) return 0;
   if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return 0;
-
-  // The frame sits centred on the surface; a surface of another size (the
-  // desktop-mode fallback, a resized window) shows the frame's middle part
-  // and black borders.
-  const int32_t columns = std::min(width_, surface_->w);
-  const int32_t rows = std::min(height_, surface_->h);
-  const std::size_t pitch = static_cast<std::size_t>(surface_->pitch);
-  const uint32_t* source = pixels + static_cast<std::size_t>((height_ - rows) / 2) * static_cast<std::size_t>(width_) +
-                           static_cast<std::size_t>((width_ - columns) / 2);
-  uint8_t* destination = static_cast<uint8_t*>(surface_->pixels) +
-                         static_cast<std::size_t>((surface_->h - rows) / 2) * pitch +
-                         static_cast<std::size_t>((surface_->w - columns) / 2) * surface_->format->BytesPerPixel;
-  for (int32_t r = 0; r < rows; ++r) {
-    converter_(source + static_cast<std::size_t>(r) * static_cast<std::size_t>(width_),
-               destination + static_cast<std::size_t>(r) * pitch, columns);
-  }
+  scaler_.scale(pixels, static_cast<uint8_t*>(surface_->pixels), static_cast<std::size_t>(surface_->pitch));
   if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
   SDL_UpdateWindowSurface(window_);  // like a flip, a failure here only loses this frame
+  exposed_ = false;
   paceToRefresh();
   return 1;
 }
@@ -267,6 +411,8 @@ bool SdlDisplayHost::takeSurface() {
   if (converter == nullptr) return false;
   // Whatever the frame does not cover stays black.
   if (SDL_FillRect(surface, nullptr, 0) != 0) return false;
+  const ScreenRect area = fitFrame(surface->w, surface->h, width_, height_);
+  if (!scaler_.configure(width_, height_, area, converter, static_cast<int32_t>(f.BytesPerPixel))) return false;
   surface_ = surface;
   surfaceFormat_ = f.format;
   surfaceWidth_ = surface->w;
@@ -298,6 +444,9 @@ void SdlDisplayHost::close() {
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   window_ = nullptr;
   converter_ = nullptr;
+  exclusive_ = false;
+  buttonHeldAtStart_ = false;
+  escapeHeldAtStart_ = false;
   refreshRate_ = 0;
   refreshPeriod_ = 0;
   lastFrame_ = 0;

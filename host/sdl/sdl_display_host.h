@@ -1,22 +1,40 @@
-// SdlDisplayHost: the real window over SDL2, full screen at the frame's size.
+// SdlDisplayHost: the real window over SDL2, full screen on any display.
 //
-// `open` picks a display mode of the frame's size at 32, then 24, then 16 bits
-// per pixel whose format has a PixelConverter, creates a full-screen window and
-// takes the window's own surface (plain memory in the display's format: no
-// renderer, no texture, no GL), choosing the converter from that surface's
-// format. `present` pumps every pending SDL event into the polled input state,
-// then (while the window is active) locks the surface where SDL asks for it,
-// converts the frame row by row with the surface's pitch, unlocks and updates
-// the window. A window surface has no vertical sync, so `present` then paces
-// itself to the display's refresh: a frame shown less than one refresh period
-// after the previous one waits for the next refresh boundary.
+// `open` accepts only a real display: SDL's x11 or wayland video driver (with
+// no DISPLAY and no WAYLAND_DISPLAY, an unreachable server, or only the
+// offscreen or dummy drivers it returns 0 before anything is shown). It picks a
+// display mode of the frame's size at 32, then 24, then 16 bits per pixel whose
+// format has a PixelConverter and switches to it exclusively. Where no such
+// mode exists or the switch is refused, the window covers the whole desktop
+// (placed and sized by the host itself, so that a screen without a window
+// manager is covered too) and the frame is scaled to it, 4:3 and centred
+// between black bars (host/frame_scaler.h). Either way `present` writes into
+// the window's own surface (plain memory in the display's format: no renderer,
+// no texture, no GL), the converter chosen from that surface's format, and
+// the pointer is mapped from the screen back to frame pixels, clamped to the
+// frame's edge in the bars.
+//
+// `present` pumps every pending SDL event into the polled input state. While
+// the window is active it then converts the frame, updates the window and
+// paces itself to the display's refresh (a window surface has no vertical
+// sync). While inactive or minimised it waits for the next display event
+// (at most kInactiveWaitMs) instead of drawing, so a hidden program stays
+// nearly idle; the event that activates the window ends the wait and the same
+// `present` shows the frame.
+//
+// Input: a quick click between two presents reads as one press (ButtonLatch);
+// a button or Escape already held when the window appears is read from SDL's
+// global mouse state and keyboard state; the keypad's navigation keys (NumLock
+// off) are their main-block twins.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "host/button_latch.h"
 #include "host/display_host.h"
+#include "host/frame_scaler.h"
 #include "host/pixel_converters.h"
 
 struct SDL_Window;
@@ -27,6 +45,9 @@ namespace host {
 
 class SdlDisplayHost final : public DisplayHost {
  public:
+  // Longest wait for a display event in a `present` while inactive.
+  static constexpr int32_t kInactiveWaitMs = 50;
+
   SdlDisplayHost() = default;
   ~SdlDisplayHost() override;
   SdlDisplayHost(const SdlDisplayHost&) = delete;
@@ -39,7 +60,7 @@ class SdlDisplayHost final : public DisplayHost {
   void close() override;
   int32_t mouseX() override { return mouseX_; }
   int32_t mouseY() override { return mouseY_; }
-  int32_t leftButton() override { return left_; }
+  int32_t leftButton() override { return left_.state(); }
   int32_t wheelPosition() override { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override;
@@ -51,9 +72,18 @@ class SdlDisplayHost final : public DisplayHost {
   int32_t refreshRate() const { return refreshRate_; }
   // The host's window, for tests that look at what reached it (null when closed).
   SDL_Window* window() const { return window_; }
+  // Where the frame is shown on the window's surface (the whole surface in
+  // the exclusive mode of the frame's size).
+  const ScreenRect& frameArea() const { return scaler_.area(); }
+  // True when the frame is shown in an exclusive display mode of its own size.
+  bool exclusiveMode() const { return exclusive_; }
+  int32_t active() const { return active_; }
 
  private:
   void pumpEvents();
+  void drainEvents();
+  void readHeldInput();
+  void setPointer(int32_t windowX, int32_t windowY);
   void handleEvent(const SDL_Event& event);
   void requestClose();
   void setKey(int32_t virtualKey, bool down);
@@ -76,7 +106,10 @@ class SdlDisplayHost final : public DisplayHost {
   int32_t height_ = 0;
   PixelFormatKey format_{0, 0, 0, 0};
   PixelConverter converter_ = nullptr;
+  FrameScaler scaler_;
+  bool exclusive_ = false;
   int32_t active_ = 0;
+  bool exposed_ = false;  // the window needs its surface shown again
 
   int32_t refreshRate_ = 0;
   uint64_t refreshPeriod_ = 0;  // performance-counter ticks per refresh
@@ -84,10 +117,13 @@ class SdlDisplayHost final : public DisplayHost {
 
   int32_t mouseX_ = 0;
   int32_t mouseY_ = 0;
-  int32_t left_ = 0;
+  ButtonLatch left_;
+  bool buttonHeldAtStart_ = false;  // follow the global state until released
+  bool escapeHeldAtStart_ = false;
   int32_t wheel_ = 0;
   std::array<uint8_t, 256> keyDown_{};
   std::array<uint8_t, 256> keyPressed_{};
+  std::array<int16_t, 512> keyOfScancode_{};  // the virtual key each held scancode pressed (0 = none)
 };
 
 }  // namespace host
