@@ -2,12 +2,13 @@
 # The performance record in one command: builds the release preset's
 # benchmarks and the program, runs every benchmark, measures the peak memory
 # of a real run (the program under Xvfb for a few seconds, intro and reader),
+# the CPU share of the reader at rest and minimised (1920 x 1080, openbox),
 # and prints one table with each figure, its target and pass/fail.
 #
 #   sh tools/perf_record.sh            # build/release, as the release preset
 #   BUILD_DIR=build/mine sh tools/perf_record.sh
 #
-# Needs: Xvfb, xdotool, /usr/bin/time (package time), python3, libxmp and
+# Needs: Xvfb, xdotool, openbox, /usr/bin/time (package time), python3, libxmp and
 # libopenmpt (linked into bench_xm) and sidplayfp for the comparisons
 # (tools/setup.sh installs them). Exit status:
 # 0 when every figure meets its target, 1 otherwise.
@@ -58,10 +59,46 @@ if command -v Xvfb > /dev/null && [ -x /usr/bin/time ]; then
   rm -f "$OUT/run.raw"
 fi
 
-python3 - "$OUT" "${peak_kb:-0}" << 'EOF'
+# CPU share of one core in the reader on a 1920 x 1080 screen with a window
+# manager (the scaled path): 5 s at rest, then 5 s minimised. From the
+# process's user + system time, all threads (the music goes on) included.
+cpu_rest=""
+cpu_min=""
+cpu_seconds() {  # utime + stime of a process, in seconds
+  awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); print ($12 + $13) / hz }' "/proc/$1/stat"
+}
+if command -v Xvfb > /dev/null && command -v openbox > /dev/null; then
+  n=${PERF_DISPLAY:-$((201 + $$ % 300))}
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp > /dev/null 2>&1 &
+  xpid=$!
+  i=0
+  while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+  DISPLAY=":$n" openbox > /dev/null 2>&1 &
+  wpid=$!
+  sleep 1
+  DISPLAY=":$n" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$OUT/cpu.raw" "$BUILD_DIR/quorvaline" > "$OUT/cpu.log" 2>&1 &
+  rpid=$!
+  sleep 3; DISPLAY=":$n" xdotool mousemove 2 2 click 1 || true
+  sleep 6
+  a=$(cpu_seconds $rpid); sleep 5; b=$(cpu_seconds $rpid)
+  cpu_rest=$(echo "$a $b" | awk '{ print ($2 - $1) / 5 }')
+  DISPLAY=":$n" xdotool search --name 'CODED BY TARVOSKELD' windowminimize > /dev/null 2>&1 || true
+  sleep 1
+  a=$(cpu_seconds $rpid); sleep 5; b=$(cpu_seconds $rpid)
+  cpu_min=$(echo "$a $b" | awk '{ print ($2 - $1) / 5 }')
+  kill $rpid 2> /dev/null || true
+  wait $rpid 2> /dev/null || true
+  kill $wpid $xpid 2> /dev/null || true
+  wait $wpid $xpid 2> /dev/null || true
+  rm -f "$OUT/cpu.raw"
+fi
+
+python3 - "$OUT" "${peak_kb:-0}" "${cpu_rest:-}" "${cpu_min:-}" << 'EOF'
 import json, os, platform, sys
 
 out, peak_kb = sys.argv[1], int(sys.argv[2] or 0)
+cpu_rest = float(sys.argv[3]) * 100 if len(sys.argv) > 3 and sys.argv[3] else None
+cpu_min = float(sys.argv[4]) * 100 if len(sys.argv) > 4 and sys.argv[4] else None
 
 def load(bench):
     path = os.path.join(out, bench + ".json")
@@ -134,6 +171,13 @@ rows = [
     ("  the same, in plain frame copies", per_copy(intro, copy_render), "", None, ""),
     ("pixel converter, slowest of 8, full frame", slowest_converter, "ms", 0.5, "<"),
     ("  the same, in plain frame copies", per_copy(slowest_converter, copy_host), "", None, ""),
+    ("scale + convert to 1920 x 1080 (1440 x 1080 area), 32-bit", median("bench_host", "BM_ScaleFrame/1920/1080/0/1"), "ms", 1.0, "<"),
+    ("scale + convert to 1920 x 1080, 24-bit", median("bench_host", "BM_ScaleFrame/1920/1080/2/1"), "ms", 1.0, "<"),
+    ("scale + convert to 1920 x 1080, 5-6-5", median("bench_host", "BM_ScaleFrame/1920/1080/4/1"), "ms", 1.0, "<"),
+    ("scale + convert to 1920 x 1080, 32-bit, SSE2 only", median("bench_host", "BM_ScaleFrame/1920/1080/0/0"), "ms", None, ""),
+    ("scale + convert to 3840 x 2160 (2880 x 2160), 32-bit", median("bench_host", "BM_ScaleFrame/3840/2160/0/1"), "ms", None, ""),
+    ("reader at rest, 1920 x 1080 + openbox, CPU of one core", cpu_rest, "%", None, ""),
+    ("reader minimised, CPU of one core (music playing)", cpu_min, "%", 5.0, "<="),
     ("openArticle, article 11 (median)", median("bench_content", "BM_OpenArticle/11"), "ms", 5.0, "<"),
     ("start-up to first present", median("bench_startup", "BM_StartUpToFirstFrame/iterations:10"), "ms", 100.0, "<"),
     ("XM real-time factor, 4 channels", counter("bench_xm", "BM_Mix/4", "realtime_x"), "x", None, ""),

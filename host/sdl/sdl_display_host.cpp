@@ -350,7 +350,7 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
       const bool down = e.type == SDL_KEYDOWN;
       if (down && e.key.repeat != 0) break;
       const int scancode = e.key.keysym.scancode;
-      const bool known = scancode >= 0 && scancode < static_cast<int>(keyOfScancode_.size());
+      const bool known = scancode > 0 && scancode < static_cast<int>(keyOfScancode_.size());
       // A key goes up as the key it went down as (NumLock may have changed since).
       int32_t key = virtualKeyOf(e.key.keysym);
       if (!down && known && keyOfScancode_[static_cast<std::size_t>(scancode)] != 0) {

@@ -46,7 +46,7 @@ namespace host {
 class SdlDisplayHost final : public DisplayHost {
  public:
   // Longest wait for a display event in a `present` while inactive.
-  static constexpr int32_t kInactiveWaitMs = 50;
+  static constexpr int32_t kInactiveWaitMs = 100;
 
   SdlDisplayHost() = default;
   ~SdlDisplayHost() override;

@@ -165,7 +165,9 @@ class Screen {
       display_ = ":" + std::to_string(n);
       const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
       server_ = std::make_unique<Process>(
-          std::vector<std::string>{"Xvfb", display_, "-screen", "0", geometry, "-nolisten", "tcp"},
+          // -noreset: no server reset when the program leaves as the last client,
+          // which a window manager starting just then would not survive.
+          std::vector<std::string>{"Xvfb", display_, "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"},
           std::vector<std::string>{}, std::vector<std::string>{}, (dir_ / ("xvfb" + display_.substr(1) + ".log")).string());
       // Another server may have taken the number meanwhile: it then exits.
       if (!waitFor([&] { return !server_->running() || x("getmouselocation >/dev/null 2>&1") == 0; }, 10s) ||

@@ -1,36 +1,115 @@
-// The SDL display host on SDL's dummy video driver: opening, presenting into
-// the window's own surface, pacing to the refresh rate, and the mapping of SDL
-// events to the polled input state.
+// The SDL display host on SDL's x11 video driver and a virtual X server of
+// 800 x 600 (the host refuses SDL's dummy and offscreen drivers): opening,
+// presenting into the window's own surface, a surface of another size showing
+// the whole frame scaled, pacing to the refresh rate, and the mapping of SDL
+// events to the polled input state (quick clicks, keypad keys).
 #include "host/sdl/sdl_display_host.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace host {
 namespace {
 
+// An Xvfb server of 800 x 600 x 24 on the first free display of 20..29, for
+// the lifetime of the object; DISPLAY names it.
+class VirtualScreen {
+ public:
+  VirtualScreen() {
+    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) return;
+    for (int n = 20; n <= 29 && pid_ <= 0; ++n) {
+      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+      const std::string display = ":" + std::to_string(n);
+      const pid_t pid = fork();
+      if (pid == 0) {
+        // The server ends with the test process (also a death test's child,
+        // which leaves by exit), and holds none of its pipes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        for (int fd = 3; fd < 1024; ++fd) close(fd);
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        // -noreset: a host closed and opened again finds the server as it was.
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset",
+               static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // another server took the number
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      if (std::filesystem::exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0) {
+        pid_ = pid;
+        setenv("DISPLAY", display.c_str(), 1);
+      }
+    }
+  }
+  ~VirtualScreen() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool up() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
 class SdlHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (!screen_.up()) GTEST_SKIP() << "Xvfb is not installed";
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    unsetenv("WAYLAND_DISPLAY");
     ASSERT_EQ(host_.open("CODED BY TARVOSKELD :-)", 800, 600), 1) << SDL_GetError();
+    settle();
   }
   void TearDown() override { host_.close(); }
+
+  // Lets the server's own first events (mapping, focus, the pointer entering)
+  // pass before a test pushes its own.
+  void settle() {
+    for (int i = 0; i < 5; ++i) {
+      host_.present(frame_.data());
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    host_.asyncKeyState(kKeyEscape);
+  }
 
   void push(SDL_Event e) {
     e.common.timestamp = SDL_GetTicks();
     ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
   }
-  void pushKey(SDL_Keycode key, bool down, bool repeat = false) {
+  void pushKey(SDL_Keycode key, bool down, bool repeat = false, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN,
+               uint16_t mod = 0) {
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat ? 1 : 0;
     e.key.keysym.sym = key;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.mod = mod;
+    push(e);
+  }
+  void pushButton(bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
     push(e);
   }
   void pushWheel(int32_t x, int32_t y, uint32_t direction = SDL_MOUSEWHEEL_NORMAL) {
@@ -43,6 +122,7 @@ class SdlHostTest : public ::testing::Test {
   }
   void present() { EXPECT_EQ(host_.present(frame_.data()), 1); }
 
+  VirtualScreen screen_;  // before the host: it outlives the window
   SdlDisplayHost host_;
   std::vector<uint32_t> frame_ = std::vector<uint32_t>(800 * 600, 0x00336699);
 };
@@ -74,9 +154,9 @@ uint32_t surfaceWord(const SDL_Surface* surface, int32_t x, int32_t y) {
 }
 
 TEST_F(SdlHostTest, FrameReachesTheWindowSurfaceConverted) {
-  // The dummy driver's window surface is 32-bit with red in the high byte:
-  // the plain-copy format, so every surface word is the frame's pixel, top
-  // byte included.
+  // The exclusive 800 x 600 mode's surface is 32-bit with red in the high
+  // byte: the plain-copy format, so every surface word is the frame's pixel,
+  // top byte included.
   //   frame pixel   surface word
   //   0x00336699    0x00336699
   //   0xA0123456    0xA0123456
@@ -85,7 +165,7 @@ TEST_F(SdlHostTest, FrameReachesTheWindowSurfaceConverted) {
   const PixelFormatKey expectedKey{32, 0xFF0000, 0xFF00, 0xFF};
   if (surface->format->BytesPerPixel != 4 || surface->format->Rmask != expectedKey.redMask ||
       surface->format->Gmask != expectedKey.greenMask || surface->format->Bmask != expectedKey.blueMask) {
-    GTEST_SKIP() << "this SDL's dummy window surface is not 32-bit with red high";
+    GTEST_SKIP() << "this server's window surface is not 32-bit with red high";
   }
   EXPECT_EQ(host_.pixelFormat().bitCount, expectedKey.bitCount);
   EXPECT_EQ(host_.pixelFormat().redMask, expectedKey.redMask);
@@ -112,35 +192,56 @@ TEST_F(SdlHostTest, FrameReachesTheWindowSurfaceConverted) {
   EXPECT_EQ(mismatches, 0);
 }
 
-TEST_F(SdlHostTest, ResizedWindowGetsANewSurfaceWithTheFrameCentred) {
-  // surface size | surface pixel | shows
-  // 640 x 480    | (0, 0)        | frame (80, 60): the middle of the frame
-  // 640 x 480    | (639, 479)    | frame (719, 539)
-  // 1000 x 700   | (100, 50)     | frame (0, 0)
-  // 1000 x 700   | (0, 0)        | black border
-  // 1000 x 700   | (899, 649)    | frame (799, 599)
+TEST_F(SdlHostTest, ASurfaceOfAnotherSizeShowsTheWholeFrameScaled) {
+  // A window of 1000 x 700 (windowed, resized): the frame fills 933 x 700
+  // from x = 33, its corner pixels exactly at the area's corners, black bars
+  // either side (the scaled path drops the top byte).
+  //   surface pixel | shows
+  //   (33, 0)       | frame (0, 0)
+  //   (965, 699)    | frame (799, 599)
+  //   (32, 350)     | black bar
+  //   (966, 350)    | black bar
+  host_.close();
+  host_.configureStartup(0, "", 1, 0);
+  ASSERT_EQ(host_.open("CODED BY TARVOSKELD :-)", 800, 600), 1) << SDL_GetError();
   frame_ = positionFrame(800, 600);
-  const auto at = [&](int32_t x, int32_t y) { return frame_[static_cast<std::size_t>(y) * 800 + x]; };
-
-  SDL_SetWindowSize(host_.window(), 640, 480);
-  EXPECT_EQ(host_.present(frame_.data()), 1);
-  SDL_Surface* small = SDL_GetWindowSurface(host_.window());
-  ASSERT_NE(small, nullptr) << SDL_GetError();
-  if (small->w != 640 || small->h != 480) GTEST_SKIP() << "the dummy driver did not resize the window";
-  EXPECT_EQ(surfaceWord(small, 0, 0), at(80, 60));
-  EXPECT_EQ(surfaceWord(small, 639, 479), at(719, 539));
-
+  const auto at = [&](int32_t x, int32_t y) { return frame_[static_cast<std::size_t>(y) * 800 + x] & 0xFFFFFF; };
   SDL_SetWindowSize(host_.window(), 1000, 700);
-  EXPECT_EQ(host_.present(frame_.data()), 1);
-  SDL_Surface* large = SDL_GetWindowSurface(host_.window());
+  SDL_Surface* large = nullptr;
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(host_.present(frame_.data()), 1);
+    large = SDL_GetWindowSurface(host_.window());
+    if (large != nullptr && large->w == 1000 && large->h == 700) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   ASSERT_NE(large, nullptr) << SDL_GetError();
   ASSERT_EQ(large->w, 1000);
   ASSERT_EQ(large->h, 700);
-  EXPECT_EQ(surfaceWord(large, 100, 50), at(0, 0));
-  EXPECT_EQ(surfaceWord(large, 899, 649), at(799, 599));
+  ASSERT_EQ(large->format->BytesPerPixel, 4);
+  EXPECT_EQ(host_.frameArea().x, 33);
+  EXPECT_EQ(host_.frameArea().width, 933);
+  EXPECT_EQ(host_.frameArea().height, 700);
+  EXPECT_EQ(surfaceWord(large, 33, 0) & 0xFFFFFF, at(0, 0));
+  EXPECT_EQ(surfaceWord(large, 965, 699) & 0xFFFFFF, at(799, 599));
+  EXPECT_EQ(surfaceWord(large, 32, 350), 0u);
+  EXPECT_EQ(surfaceWord(large, 966, 350), 0u);
   EXPECT_EQ(surfaceWord(large, 0, 0), 0u);
-  EXPECT_EQ(surfaceWord(large, 999, 699), 0u);
-  EXPECT_EQ(surfaceWord(large, 99, 50), 0u);
+
+  // The pointer maps back through the same area and clamps in the bars.
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = 965;
+  motion.motion.y = 699;
+  push(motion);
+  host_.present(frame_.data());
+  EXPECT_EQ(host_.mouseX(), 799);
+  EXPECT_EQ(host_.mouseY(), 599);
+  motion.motion.x = 10;
+  motion.motion.y = 350;
+  push(motion);
+  host_.present(frame_.data());
+  EXPECT_EQ(host_.mouseX(), 0);
+  EXPECT_EQ(host_.mouseY(), 300);
 }
 
 TEST_F(SdlHostTest, PresentPacesToTheRefreshRate) {
@@ -235,6 +336,41 @@ TEST_F(SdlHostTest, KeysMapToVirtualKeyCodesWithPressAndHeldBits) {
   for (int vk = 0; vk < 256; ++vk) EXPECT_EQ(host_.asyncKeyState(vk), 0) << vk;
 }
 
+TEST_F(SdlHostTest, KeypadNavigationKeysAreTheMainBlocksWhileNumLockIsOff) {
+  // keypad key (scancode) | NumLock off | NumLock on
+  //   9                   | PgUp 33     | nothing
+  //   3                   | PgDn 34     | nothing
+  //   1, 7                | End, Home   | nothing
+  //   8, 2                | Up, Down    | nothing
+  const std::pair<SDL_Scancode, int32_t> keys[] = {
+      {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_3, 34}, {SDL_SCANCODE_KP_1, 35},
+      {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_8, 38}, {SDL_SCANCODE_KP_2, 40},
+  };
+  for (const auto& [scancode, vk] : keys) {
+    pushKey(SDLK_UNKNOWN, true, false, scancode);
+    present();
+    EXPECT_EQ(host_.asyncKeyState(vk), kKeyPressedNow) << vk;
+    pushKey(SDLK_UNKNOWN, false, false, scancode, KMOD_NUM);  // goes up as the key it went down as
+    present();
+    EXPECT_EQ(host_.asyncKeyState(vk), 0) << vk;
+    pushKey(SDLK_UNKNOWN, true, false, scancode, KMOD_NUM);
+    present();
+    EXPECT_EQ(host_.asyncKeyState(vk), 0) << "NumLock on: " << vk;
+    pushKey(SDLK_UNKNOWN, false, false, scancode, KMOD_NUM);
+    present();
+  }
+}
+
+TEST_F(SdlHostTest, QuickClickIsOnePressForOnePresent) {
+  pushButton(true);
+  pushButton(false);
+  present();
+  EXPECT_EQ(host_.leftButton(), 1);
+  EXPECT_EQ(host_.leftButton(), 1);  // every read until the next present
+  present();
+  EXPECT_EQ(host_.leftButton(), 0);
+}
+
 TEST_F(SdlHostTest, TapWithinOneFrameIsOnePress) {
   pushKey(SDLK_F5, true);
   pushKey(SDLK_F5, false);
@@ -291,12 +427,21 @@ TEST_F(SdlHostTest, InactiveWindowOnlyPumpsEvents) {
   present();
 }
 
-TEST(SdlHostOpen, FailsWithoutAVideoDriver) {
-  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+TEST(SdlHostOpen, FailsWithoutAUsableVideoDriver) {
+  // A named display, but a driver that does not exist or shows nobody
+  // anything: open fails. No display named at all fails too.
+  setenv("DISPLAY", ":9985", 1);
+  for (const char* driver : {"no-such-driver", "dummy", "offscreen"}) {
+    setenv("SDL_VIDEODRIVER", driver, 1);
+    SdlDisplayHost host;
+    EXPECT_EQ(host.open("T", 800, 600), 0) << driver;
+    host.present(nullptr);  // harmless on a closed host
+  }
+  unsetenv("SDL_VIDEODRIVER");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
   SdlDisplayHost host;
   EXPECT_EQ(host.open("T", 800, 600), 0);
-  host.present(nullptr);  // harmless on a closed host
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
 }
 
 }  // namespace
