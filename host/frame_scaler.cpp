@@ -107,10 +107,11 @@ void mixRows(bool avx2, const uint32_t* a, const uint32_t* b, int32_t weight, ui
 #endif
 }
 
-#if defined(QV_SCALER_X86)
 inline uint32_t widenedPixel(const uint32_t* row, const ScaleTap& t) {
   return mixPixels(row[t.first], row[t.first + (t.weight != 0 ? 1 : 0)], t.weight);
 }
+
+#if defined(QV_SCALER_X86)
 
 // Groups of four screen columns, two at a time, each from the four-pixel
 // source window at its base; a pair with a group that has no window

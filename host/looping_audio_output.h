@@ -40,6 +40,14 @@ class LoopingAudioOutput {
   virtual void unprepare() = 0;
   // Closes the device. Safe to call when it is not open.
   virtual void close() = 0;
+
+  // Who runs the player's refill of the ring. By default (false) the player
+  // runs it on an output thread of its own. An output on a platform without
+  // threads takes `refill` instead and calls it with `context` once per frame
+  // of the application (true); a null `refill` withdraws it, after which it
+  // is never called again.
+  using Refill = void (*)(void* context);
+  virtual bool takeRefill(Refill refill, void* context) { return false; }
 };
 
 }  // namespace host

@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#elif defined(__EMSCRIPTEN__)
+// no threads on the page
 #else
 #include <pthread.h>
 #include <sched.h>
@@ -15,6 +17,11 @@ namespace host {
 #if defined(_WIN32)
 
 void raiseCurrentThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL); }
+
+#elif defined(__EMSCRIPTEN__)
+
+// The browser edition has no output thread: its output takes the refill.
+void raiseCurrentThreadPriority() {}
 
 #else
 

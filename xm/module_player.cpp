@@ -58,26 +58,39 @@ struct ModulePlayer::Impl {
     fillIndex = (b + 1) % kBlockCount;
   }
 
+  // The refill rule: every block from the fill index up to the one being
+  // played is mixed again, so the ring stays full but for that block.
+  void refillRing() {
+    const uint64_t frames = output.positionBytes() / host::LoopingAudioOutput::kBytesPerFrame;
+    const int32_t playingBlock = static_cast<int32_t>(frames % kRingFrames) / kBlockFrames;
+    while (fillIndex != playingBlock && !stopRequest.load(std::memory_order_acquire)) {
+      busy.store(true, std::memory_order_release);
+      fillBlock();
+      audibleIndex.store((audibleIndex.load(std::memory_order_relaxed) + 1) % kBlockCount, std::memory_order_release);
+      busy.store(false, std::memory_order_release);
+    }
+  }
+
   void outputThread() {
     host::raiseCurrentThreadPriority();
     while (!stopRequest.load(std::memory_order_acquire)) {
-      const uint64_t frames = output.positionBytes() / host::LoopingAudioOutput::kBytesPerFrame;
-      const int32_t playingBlock = static_cast<int32_t>(frames % kRingFrames) / kBlockFrames;
-      while (fillIndex != playingBlock && !stopRequest.load(std::memory_order_acquire)) {
-        busy.store(true, std::memory_order_release);
-        fillBlock();
-        audibleIndex.store((audibleIndex.load(std::memory_order_relaxed) + 1) % kBlockCount,
-                           std::memory_order_release);
-        busy.store(false, std::memory_order_release);
-      }
+      refillRing();
       std::this_thread::sleep_for(kRefillPause);
     }
     threadFinished.store(true, std::memory_order_release);
   }
 
+  // Where the output runs the refill itself (a platform without threads),
+  // there is no output thread.
+  void startRefills() {
+    const auto refill = [](void* self) { static_cast<Impl*>(self)->refillRing(); };
+    if (!output.takeRefill(refill, this)) thread = std::thread([this] { outputThread(); });
+  }
+
   bool stop() {
     if (!song) return false;
     stopRequest.store(true, std::memory_order_release);
+    if (playing) output.takeRefill(nullptr, nullptr);
     while (busy.load(std::memory_order_acquire)) std::this_thread::yield();
     if (thread.joinable()) {
       while (!threadFinished.load(std::memory_order_acquire)) std::this_thread::sleep_for(kStopPoll);
@@ -124,7 +137,7 @@ struct ModulePlayer::Impl {
     threadFinished.store(false, std::memory_order_release);
     busy.store(false, std::memory_order_release);
     playing = true;
-    thread = std::thread([this] { outputThread(); });
+    startRefills();
     return true;
   }
 

@@ -1,0 +1,284 @@
+// The browser edition end to end: build/web served by a plain static server
+// (no special headers) on a local port, Debian's chromium headless driven by
+// playwright-core. Start click, intro, Escape, the reader's text area against
+// magtool shot, quick clicks on CHARTS and the first slot, F2, audio frames
+// flowing, Escape to the end screen; no page errors and no request for any
+// file but the page's three.
+//
+// node web_e2e.mjs --web-dir DIR --magtool PATH --node-modules DIR [--shots DIR]
+// Exit code 77 (skipped) when DIR has no index.html.
+import { execFileSync } from 'node:child_process';
+import { createRequire } from 'node:module';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import zlib from 'node:zlib';
+
+const args = {};
+for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const webDir = args['web-dir'];
+const pageFiles = ['index.html', 'index.js', 'index.wasm'];
+if (!webDir || !pageFiles.every((f) => fs.existsSync(path.join(webDir, f)))) {
+  console.log(`SKIPPED: ${webDir}/index.html, .js or .wasm is missing; build the browser edition first ` +
+              '(cmake --preset web && cmake --build --preset web)');
+  process.exit(77);
+}
+const { chromium } = createRequire(import.meta.url)(path.resolve(args['node-modules'], 'playwright-core'));
+
+// The text area compared with the reference frames (as in the Linux test).
+const AREA = { left: 20, top: 193, right: 767, bottom: 569 };
+const failures = [];
+const check = (ok, what) => {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures.push(what);
+};
+
+// ---- a PNG reader for magtool's pictures (8-bit RGB or RGBA, not interlaced)
+function readPng(file) {
+  const data = fs.readFileSync(file);
+  let pos = 8, width = 0, height = 0, channels = 0;
+  const idat = [];
+  while (pos < data.length) {
+    const length = data.readUInt32BE(pos);
+    const type = data.toString('latin1', pos + 4, pos + 8);
+    const body = data.subarray(pos + 8, pos + 8 + length);
+    if (type === 'IHDR') {
+      width = body.readUInt32BE(0);
+      height = body.readUInt32BE(4);
+      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) throw new Error(`${file}: unsupported PNG`);
+      channels = body[9] === 2 ? 3 : 4;
+    } else if (type === 'IDAT') {
+      idat.push(body);
+    }
+    pos += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * channels;
+  const out = Buffer.alloc(width * height * 3);
+  let previous = Buffer.alloc(stride);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
+    for (let x = 0; x < stride; ++x) {
+      const a = x >= channels ? line[x - channels] : 0, b = previous[x], c = x >= channels ? previous[x - channels] : 0;
+      let predictor = 0;
+      if (filter === 1) predictor = a;
+      else if (filter === 2) predictor = b;
+      else if (filter === 3) predictor = (a + b) >> 1;
+      else if (filter === 4) {
+        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+        predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      line[x] = (line[x] + predictor) & 0xff;
+    }
+    for (let x = 0; x < width; ++x) line.copy(out, (y * width + x) * 3, x * channels, x * channels + 3);
+    previous = line;
+  }
+  return { width, height, rgb: out };
+}
+
+// The text area of `magtool shot` with the given options, as base64 RGB.
+function referenceArea(name, options) {
+  const file = path.join(workDir, `${name}_ref.png`);
+  execFileSync(args.magtool, ['shot', file, ...options]);
+  const png = readPng(file);
+  const w = AREA.right - AREA.left + 1, h = AREA.bottom - AREA.top + 1;
+  const area = Buffer.alloc(w * h * 3);
+  for (let y = 0; y < h; ++y) png.rgb.copy(area, y * w * 3, ((AREA.top + y) * png.width + AREA.left) * 3,
+                                           ((AREA.top + y) * png.width + AREA.right + 1) * 3);
+  return area.toString('base64');
+}
+
+// ---- the static server: files of the page's folder, nothing else
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const served = [];
+function startServer() {
+  return new Promise((resolve, reject) => {
+    const server = http.createServer((req, res) => {
+      const name = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
+      served.push(name);
+      const file = path.join(webDir, name);
+      if (name.includes('..') || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+        res.writeHead(404);
+        res.end();
+        return;
+      }
+      res.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'application/octet-stream' });
+      fs.createReadStream(file).pipe(res);
+    });
+    let attempts = 0;
+    const tryListen = () => {
+      const port = 8700 + Math.floor(Math.random() * 100);
+      server.once('error', (e) => (++attempts < 50 && e.code === 'EADDRINUSE' ? tryListen() : reject(e)));
+      server.listen(port, '127.0.0.1', () => resolve({ server, port }));
+    };
+    tryListen();
+  });
+}
+
+const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'qv_web_e2e_'));
+const shots = args.shots;
+if (shots) fs.mkdirSync(shots, { recursive: true });
+const { server, port } = await startServer();
+const context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  viewport: { width: 1200, height: 924 },  // the canvas shows at 1.5 CSS pixels per frame pixel
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+         '--disable-background-networking', '--disable-component-update', '--disable-sync',
+         '--autoplay-policy=no-user-gesture-required'],
+});
+const pageErrors = [];
+const requests = [];
+let exitCode = 1;
+try {
+  const page = context.pages()[0] || (await context.newPage());
+  page.on('pageerror', (e) => pageErrors.push(e.message));
+  page.on('request', (r) => requests.push(r.url()));
+  const shot = async (name) => { if (shots) await page.screenshot({ path: path.join(shots, `${name}.png`) }); };
+
+  // Frame coordinates to page coordinates through the canvas's box.
+  const box = async () => page.locator('#canvas').boundingBox();
+  const toPage = (b, x, y) => [b.x + (x + 0.5) * b.width / 800, b.y + (y + 0.5) * b.height / 600];
+  const click = async (x, y) => {
+    const b = await box();
+    await page.mouse.click(...toPage(b, x, y));  // press and release at once: a quick click
+    await page.waitForTimeout(250);
+  };
+  const areaDifferences = (reference) => page.evaluate(({ reference, area }) => {
+    const canvas = document.getElementById('canvas');
+    const w = area.right - area.left + 1, h = area.bottom - area.top + 1;
+    const pixels = canvas.getContext('2d').getImageData(area.left, area.top, w, h).data;
+    const ref = Uint8Array.from(atob(reference), (c) => c.charCodeAt(0));
+    let differences = 0;
+    for (let i = 0; i < w * h; ++i) {
+      if (pixels[4 * i] !== ref[3 * i] || pixels[4 * i + 1] !== ref[3 * i + 1] || pixels[4 * i + 2] !== ref[3 * i + 2]) {
+        ++differences;
+      }
+    }
+    return differences;
+  }, { reference, area: AREA });
+  const settledDifferences = async (name, options, timeoutMs) => {
+    const reference = referenceArea(name, options);
+    const deadline = Date.now() + timeoutMs;
+    let differences = -1;
+    do {
+      differences = await areaDifferences(reference);
+      if (differences === 0) break;
+      await page.waitForTimeout(200);
+    } while (Date.now() < deadline);
+    await shot(name);
+    return differences;
+  };
+  const framesPlayed = () => page.evaluate(() => window.qvAudio.framesPlayed);
+  const framesOver = async (ms) => {
+    const before = await framesPlayed();
+    await page.waitForTimeout(ms);
+    return (await framesPlayed()) - before;
+  };
+
+  await page.goto(`http://127.0.0.1:${port}/index.html`);
+  // The start screen: backing store 800 x 600, text on black.
+  await page.waitForFunction(() => {
+    const c = document.getElementById('canvas');
+    if (!c || c.width !== 800 || c.height !== 600 || document.title !== 'CODED BY TARVOSKELD :-)') return false;
+    const d = c.getContext('2d').getImageData(0, 250, 800, 100).data;
+    for (let i = 0; i < d.length; i += 4) if (d[i] > 128) return true;
+    return false;
+  }, null, { timeout: 30000 });
+  const startScreenMs = await page.evaluate(() => performance.now());
+  check(true, `start screen after ${startScreenMs.toFixed(0)} ms`);
+  await shot('1_start');
+  const b = await box();
+  check(Math.abs(b.width / b.height - 4 / 3) < 0.01 && b.width > 800, `canvas shown at 4:3, ${b.width} x ${b.height} CSS px`);
+  check(await page.evaluate(() => getComputedStyle(document.getElementById('canvas')).imageRendering === 'pixelated'),
+        'crisp pixels (image-rendering: pixelated)');
+
+  // The start click; the intro follows (a frame with a row of more than one
+  // colour: neither the black frames nor the stripes).
+  const clickedAt = await page.evaluate(() => performance.now());
+  await click(400, 300);
+  await page.waitForFunction(() => {
+    const c = document.getElementById('canvas');
+    const d = c.getContext('2d').getImageData(0, 0, 800, 600).data;
+    let lit = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
+    if (lit < 20000) return false;
+    for (let y = 0; y < 600; y += 4) {
+      const row = y * 3200;
+      for (let x = 4; x < 3200; x += 4) if (d[row + x] !== d[row] || d[row + x + 2] !== d[row + 2]) return true;
+    }
+    return false;
+  }, null, { timeout: 30000, polling: 'raf' });
+  const introMs = await page.evaluate(() => performance.now());
+  check(true, `intro lit ${(introMs - clickedAt).toFixed(0)} ms after the click (${introMs.toFixed(0)} ms after load)`);
+  check(await page.evaluate(() => getComputedStyle(document.getElementById('canvas')).cursor === 'none'),
+        'system pointer hidden over the canvas');
+  await page.waitForTimeout(1500);
+  await shot('2_intro');
+  const audio = await page.evaluate(() => ({ state: qvAudio.context.state, rate: qvAudio.context.sampleRate }));
+  check(audio.state === 'running' && audio.rate === 44100, `audio context ${audio.state} at ${audio.rate} Hz`);
+  const introFrames = await framesOver(1000);
+  check(introFrames > 30000 && introFrames < 60000, `intro tune: ${introFrames} frames in 1 s`);
+
+  // Escape leaves the intro; after the hand-over the reader shows article 11.
+  const b2 = await box();
+  await page.mouse.move(...toPage(b2, 5, 5));
+  await page.keyboard.press('Escape');
+  check((await settledDifferences('3_editorial', ['--article', '11'], 30000)) === 0,
+        'reader text area equals magtool shot --article 11');
+
+  // Quick clicks: CHARTS, then the first slot of the charts page.
+  await click(79, 74);
+  await click(250, 66);
+  await page.mouse.move(...toPage(await box(), 5, 5));
+  check((await settledDifferences('4_chart', ['--article', '1', '--page', '1'], 30000)) === 0,
+        'quick clicks on CHARTS and the first slot open article 1');
+
+  await page.keyboard.press('F2');
+  check((await settledDifferences('5_chart_carbon', ['--article', '1', '--page', '1', '--skin', '2'], 30000)) === 0,
+        'F2 shows skin 2');
+  // F asks for full screen on the canvas (letterboxed, 4:3 kept), F again leaves it.
+  await page.keyboard.press('f');
+  await page.waitForFunction(() => document.fullscreenElement === document.getElementById('canvas'), null,
+                             { timeout: 5000 }).catch(() => {});
+  check(await page.evaluate(() => document.fullscreenElement === document.getElementById('canvas')),
+        'F puts the canvas in full screen');
+  await shot('5b_full_screen');
+  await page.keyboard.press('f');
+  await page.waitForFunction(() => !document.fullscreenElement, null, { timeout: 5000 }).catch(() => {});
+  check(await page.evaluate(() => !document.fullscreenElement), 'F again leaves full screen');
+
+  const readerFrames = await framesOver(1000);
+  check(readerFrames > 30000 && readerFrames < 60000, `module: ${readerFrames} frames in 1 s`);
+
+  // Escape ends it: the quiet end screen, and the sound stops.
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => getComputedStyle(document.getElementById('canvas')).cursor === 'pointer',
+                             null, { timeout: 10000 });
+  await page.waitForTimeout(500);
+  await shot('6_end');
+  const end = await page.evaluate(() => {
+    const d = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 800, 600).data;
+    let lit = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] > 40) ++lit;
+    return lit;
+  });
+  check(end > 100 && end < 20000, `end screen: text on black (${end} lit pixels)`);
+  check((await framesOver(500)) === 0, 'no audio after the end');
+
+  check(pageErrors.length === 0, `no page errors${pageErrors.length ? ': ' + pageErrors.join('; ') : ''}`);
+  const strange = requests.filter((u) => !pageFiles.some((f) => u === `http://127.0.0.1:${port}/${f}`));
+  check(strange.length === 0, `only the page's three files requested${strange.length ? ': ' + strange.join(', ') : ''}`);
+  exitCode = failures.length === 0 ? 0 : 1;
+} catch (e) {
+  console.log(`FAIL ${e.stack || e}`);
+  console.log(`page errors: ${pageErrors.join('; ')}`);
+} finally {
+  await context.close();
+  server.close();
+  if (exitCode === 0) fs.rmSync(workDir, { recursive: true, force: true });
+  else console.log(`pictures kept in ${workDir}`);
+}
+process.exit(exitCode);
