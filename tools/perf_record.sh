@@ -40,7 +40,7 @@ done
 peak_kb=0
 if command -v Xvfb > /dev/null && [ -x /usr/bin/time ]; then
   n=$((200 + $$ % 300))
-  Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp > /dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset > /dev/null 2>&1 &
   xpid=$!
   i=0
   while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done

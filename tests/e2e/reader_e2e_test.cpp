@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -119,7 +120,7 @@ class ProgramUnderXvfb : public ::testing::Test {
       if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
       display_ = ":" + std::to_string(n);
       xvfb_ = std::make_unique<Child>(
-          std::vector<std::string>{"Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+          std::vector<std::string>{"Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"},
           std::vector<std::string>{}, (dir_ / "xvfb.log").string());
       if (!waitFor([&] { return std::system(("DISPLAY=" + display_ + " xdotool getmouselocation >/dev/null 2>&1").c_str()) == 0; },
                    10s)) {
@@ -152,6 +153,11 @@ class ProgramUnderXvfb : public ::testing::Test {
                                  "SDL_DISKAUDIOFILE=" + (dir_ / "audio.raw").string()},
         (dir_ / "program.log").string());
     ASSERT_TRUE(program_->started());
+  }
+
+  static std::string fileText(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   int x(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()); }
@@ -223,7 +229,7 @@ TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
   startProgram();
   std::string window;
   ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 15s))
-      << "no window";
+      << "no window; the program said: " << fileText(dir_ / "program.log");
   EXPECT_EQ(xOut("getwindowname " + window), "CODED BY TARVOSKELD :-)");
 
   // Stripes, then the intro; Escape leaves it, the hand-over takes 3 s.

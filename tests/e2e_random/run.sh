@@ -26,7 +26,7 @@ WORK=$(mktemp -d /tmp/qv_e2e_random.XXXXXX)
 AUDIO=$WORK/audio.raw
 N=$((400 + $$ % 400))
 export DISPLAY=:$N
-Xvfb ":$N" -screen 0 800x600x24 -nolisten tcp > "$WORK/xvfb.log" 2>&1 &
+Xvfb ":$N" -screen 0 800x600x24 -nolisten tcp -noreset > "$WORK/xvfb.log" 2>&1 &
 XVFB=$!
 PROGRAM_PID=""
 cleanup() {

@@ -78,7 +78,7 @@ class XServer {
     }
     const std::string display = ":" + std::to_string(number_);
     const std::string screen = "800x600x" + std::to_string(depth);
-    std::vector<std::string> argv = {"/usr/bin/Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"};
+    std::vector<std::string> argv = {"/usr/bin/Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     std::vector<char*> args;
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);

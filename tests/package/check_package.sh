@@ -127,7 +127,7 @@ if [ -z "$display" ]; then
     [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
   done
 fi
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for i in $(seq 100); do DISPLAY=$display xdotool getmouselocation > /dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=$display SDL_AUDIODRIVER=dummy "$root/usr/games/quorvaline" > "$work/program.log" 2>&1 &

@@ -74,7 +74,7 @@ wineserver -w >/dev/null 2>&1
 
 for n in 30 31 32 33 34 35 36 37 38 39; do
   [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 "$screen" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   i=0
   while [ $i -lt 50 ]; do
