@@ -50,39 +50,19 @@ __attribute__((target("avx2"))) inline __m256i pairSums(__m256i pairs, __m256i w
   return _mm256_srli_epi16(_mm256_add_epi16(_mm256_maddubs_epi16(pairs, weights), _mm256_set1_epi16(32)), 6);
 }
 
-// `stream`: the output is surface memory that is written once and not read
-// again here; aligned stores that bypass the cache halve the memory traffic.
 __attribute__((target("avx2"))) void mixRowsAvx2(const uint32_t* a, const uint32_t* b, int32_t weight, uint32_t* out,
-                                                 int32_t count, bool stream) {
+                                                 int32_t count) {
   const int16_t pair = static_cast<int16_t>((kMixOne - weight) | (weight << 8));  // bytes: 64 - w, w
   const __m256i w = _mm256_set1_epi16(pair);
   int32_t x = 0;
-  if (stream) {
-    for (; x < count && reinterpret_cast<std::uintptr_t>(out + x) % 32 != 0; ++x) out[x] = mixPixels(a[x], b[x], weight);
-  }
   for (; x + 8 <= count; x += 8) {
     const __m256i pa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
     const __m256i pb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
     const __m256i low = pairSums(_mm256_unpacklo_epi8(pa, pb), w);
     const __m256i high = pairSums(_mm256_unpackhi_epi8(pa, pb), w);
-    const __m256i result = _mm256_packus_epi16(low, high);
-    if (stream) {
-      _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x), result);
-    } else {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), result);
-    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(low, high));
   }
   mixRowsScalar(a, b, weight, out, x, count);
-}
-
-__attribute__((target("avx2"))) void streamRowAvx2(const uint32_t* source, uint32_t* out, int32_t count) {
-  int32_t x = 0;
-  for (; x < count && reinterpret_cast<std::uintptr_t>(out + x) % 32 != 0; ++x) out[x] = source[x];
-  for (; x + 8 <= count; x += 8) {
-    _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x),
-                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + x)));
-  }
-  for (; x < count; ++x) out[x] = source[x];
 }
 
 bool haveAvx2() {
@@ -92,17 +72,15 @@ bool haveAvx2() {
 #endif
 
 // One screen row as the vertical mix of two widened rows.
-void mixRows(bool avx2, const uint32_t* a, const uint32_t* b, int32_t weight, uint32_t* out, int32_t count,
-             bool stream) {
+void mixRows(bool avx2, const uint32_t* a, const uint32_t* b, int32_t weight, uint32_t* out, int32_t count) {
 #if defined(QV_SCALER_X86)
   if (avx2) {
-    mixRowsAvx2(a, b, weight, out, count, stream);
+    mixRowsAvx2(a, b, weight, out, count);
   } else {
     mixRowsSse2(a, b, weight, out, count);
   }
 #else
   (void)avx2;
-  (void)stream;
   mixRowsScalar(a, b, weight, out, 0, count);
 #endif
 }
@@ -324,8 +302,8 @@ void FrameScaler::scale(const uint32_t* frame, uint8_t* surface, std::size_t pit
   }
   // A new frame: the cached rows belong to the previous one.
   cachedRow_[0] = cachedRow_[1] = -1;
-  // The plain format is written straight into surface memory (when its rows
-  // are aligned for 32-bit stores), bypassing the cache on the AVX2 path.
+  // The plain format is mixed straight into surface memory when its rows are
+  // aligned for 32-bit stores.
   const bool direct = plainCopy_ && reinterpret_cast<std::uintptr_t>(origin) % alignof(uint32_t) == 0 &&
                       pitch % alignof(uint32_t) == 0;
   for (int32_t y = 0; y < area_.height; ++y) {
@@ -333,26 +311,17 @@ void FrameScaler::scale(const uint32_t* frame, uint8_t* surface, std::size_t pit
     uint8_t* destination = origin + static_cast<std::size_t>(y) * pitch;
     const uint32_t* a = widened(frame, t.first, t.first & 1);
     if (t.weight == 0) {
-#if defined(QV_SCALER_X86)
-      if (direct && useAvx2_) {
-        streamRowAvx2(a, reinterpret_cast<uint32_t*>(destination), area_.width);
-        continue;
-      }
-#endif
       convert_(a, destination, area_.width);
       continue;
     }
     const uint32_t* b = widened(frame, t.first + 1, (t.first + 1) & 1);
     if (direct) {
-      mixRows(useAvx2_, a, b, t.weight, reinterpret_cast<uint32_t*>(destination), area_.width, true);
+      mixRows(useAvx2_, a, b, t.weight, reinterpret_cast<uint32_t*>(destination), area_.width);
       continue;
     }
-    mixRows(useAvx2_, a, b, t.weight, mixed_.data(), area_.width, false);
+    mixRows(useAvx2_, a, b, t.weight, mixed_.data(), area_.width);
     convert_(mixed_.data(), destination, area_.width);
   }
-#if defined(QV_SCALER_X86)
-  if (direct && useAvx2_) _mm_sfence();  // streamed stores are visible before the surface is shown
-#endif
 }
 
 }  // namespace host
