@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "xm/mixer.h"
+
 namespace xm {
 namespace {
 
@@ -195,6 +197,7 @@ void readSampleData(Reader& in, XmSample& s) {
   const uint32_t end = s.loopStart + s.loopLength;
   if (s.loopMode == kLoopForward) s.data[end] = s.data[s.loopStart];
   if (s.loopMode == kLoopPingPong) s.data[end] = s.data[end - 1];
+  addLoopCopies(s);
 }
 
 bool readInstrument(Reader& in, XmSong& song, XmInstrument& inst) {

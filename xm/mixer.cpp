@@ -156,8 +156,19 @@ void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels
       return;
     }
     const XmSample& s = *v.sample;
-    uint64_t end = static_cast<uint64_t>(s.loopStart) + s.loopLength;
-    if (v.position >= end) end = s.length;
+    // Ramp toward changed targets.
+    if (v.rampFrames == 0 || v.leftGain != v.lastLeftGain || v.rightGain != v.lastRightGain) beginRamp(v);
+
+    const uint64_t loopEnd = static_cast<uint64_t>(s.loopStart) + s.loopLength;
+    uint64_t end = loopEnd;
+    // With steady gains a voice in a copied forward loop runs on into the
+    // copies; a ramp keeps to the loop end, where its gains are stored.
+    const bool throughCopies = s.copiesEnd > loopEnd && v.position < loopEnd && v.rampFrames == 0;
+    if (throughCopies) {
+      end = s.copiesEnd;
+    } else if (v.position >= end) {
+      end = s.length;
+    }
     const int64_t ls = static_cast<int64_t>(s.loopStart) << 32;
     const int64_t e = static_cast<int64_t>(end) << 32;
     int64_t p = (static_cast<int64_t>(v.position) << 32) | v.fraction;
@@ -186,15 +197,12 @@ void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels
       if (boundaryInside) toBoundary = forward ? (distance + step - 1) / step : distance / step + 1;
     }
 
-    // 2. Ramp toward changed targets.
-    if (v.rampFrames == 0 || v.leftGain != v.lastLeftGain || v.rightGain != v.lastRightGain) beginRamp(v);
-
-    // 3. Frames in this stretch.
+    // 2. Frames in this stretch.
     int32_t m = left;
     if (boundaryInside) m = static_cast<int32_t>(std::min<int64_t>(m, toBoundary));
     if (v.rampFrames > 0) m = std::min(m, v.rampFrames);
 
-    // 4. Interpolate and accumulate.
+    // 3. Interpolate and accumulate.
     Stretch st;
     st.sample = &s;
     st.position = p;
@@ -205,7 +213,7 @@ void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels
       float gl = static_cast<float>(v.rampLeft) / 256.0f / 255.0f;
       float gr = static_cast<float>(v.rampRight) / 256.0f / 255.0f;
       p = kernels.ramp(st, &gl, &gr, v.rampLeftStep, v.rampRightStep);
-      // 5. Ramp bookkeeping.
+      // 4. Ramp bookkeeping.
       v.rampLeft = static_cast<int32_t>(std::lrint(gl * 255.0f * 256.0f));
       v.rampRight = static_cast<int32_t>(std::lrint(gr * 255.0f * 256.0f));
       v.rampFrames -= m;
@@ -224,8 +232,9 @@ void mixVoice(MixVoice& v, float* out, int32_t frames, const MixKernels& kernels
     done += m;
     emptySegments = m == 0 ? emptySegments + 1 : 0;
 
-    // 6. Boundary.
-    if (boundaryInside && m == toBoundary) {
+    // 5. Boundary, or a position in the copies folded back into the loop.
+    const bool copied = throughCopies && p >= static_cast<int64_t>(loopEnd << 32);
+    if ((boundaryInside && m == toBoundary) || copied) {
       if (!wrapPosition(v, s, p)) {
         stopVoice(v);
         return;
@@ -280,6 +289,23 @@ void triggerVoice(XmPlayback& pb, XmChannel& ch, const XmSample* sample) {
   v->rampLeft = 0;
   v->rampRight = 0;
   v->rampFrames = 0;
+}
+
+void addLoopCopies(XmSample& s) {
+  s.copiesEnd = 0;
+  if (s.loopMode != kLoopForward || s.loopLength == 0 || s.loopLength >= static_cast<uint32_t>(kLoopCopyFrames)) return;
+  const uint64_t loopEnd = static_cast<uint64_t>(s.loopStart) + s.loopLength;
+  if (loopEnd > s.length || s.data.size() < loopEnd + 1) return;
+  const uint32_t copies = (static_cast<uint32_t>(kLoopCopyFrames) + s.loopLength - 1) / s.loopLength;
+  const uint64_t copiesEnd = loopEnd + static_cast<uint64_t>(copies) * s.loopLength;
+  const std::size_t size = std::max(s.data.size(), static_cast<std::size_t>(copiesEnd) + kSampleGuard);
+  s.data.resize(size);
+  // Frame loopEnd + j holds loop frame j mod the loop length, the guard
+  // after the copies included.
+  for (std::size_t i = static_cast<std::size_t>(loopEnd); i < static_cast<std::size_t>(copiesEnd) + kSampleGuard; ++i) {
+    s.data[i] = s.data[i - s.loopLength];
+  }
+  s.copiesEnd = static_cast<uint32_t>(copiesEnd);
 }
 
 void setVoiceGains(MixVoice& v) {

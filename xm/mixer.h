@@ -20,6 +20,14 @@ namespace xm {
 // the current one still sounds), from the voice's pending start offset.
 void triggerVoice(XmPlayback& playback, XmChannel& channel, const XmSample* sample);
 
+// Writes a forward loop shorter than kLoopCopyFrames again and again after
+// its end, at least kLoopCopyFrames frames of copies (and the guard after
+// them), and sets copiesEnd. The data past the loop end is never played by a
+// forward loop, so nothing is lost. The mixer then lets a voice with steady
+// gains run through the copies and folds its position back into the loop,
+// which gives exactly the frames that stopping at every loop end gives.
+void addLoopCopies(XmSample& sample);
+
 // leftGain / rightGain from the voice's volume and panning.
 void setVoiceGains(MixVoice& voice);
 

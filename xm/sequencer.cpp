@@ -1,6 +1,7 @@
 #include "xm/sequencer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -52,9 +53,25 @@ int32_t clampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > 
 
 // Waveform value 0..255 shared by vibrato (w = 0 sine, 1 ramp, else square)
 // and tremolo (w = 0 and 3 sine, 1 ramp, 2 square).
-int32_t sineValue(int32_t p) {
+int32_t computeSineValue(int32_t p) {
   return static_cast<int32_t>(std::trunc(std::fabs(std::sin(2.0 * p * kVibratoAngle) * 256.0)));
 }
+
+// The waveforms and the linear pitch curve are looked up in tables made once
+// from the very same expressions; values outside a table are computed.
+template <int32_t First, int32_t Count, int32_t (*F)(int32_t)>
+int32_t tabulated(int32_t x) {
+  static const std::array<int32_t, Count> table = [] {
+    std::array<int32_t, Count> t{};
+    for (int32_t i = 0; i < Count; ++i) t[static_cast<size_t>(i)] = F(First + i);
+    return t;
+  }();
+  const uint32_t i = static_cast<uint32_t>(x - First);
+  return i < static_cast<uint32_t>(Count) ? table[i] : F(x);
+}
+
+// Vibrato and tremolo positions run from -32 to 31.
+int32_t sineValue(int32_t p) { return tabulated<-32, 64, &computeSineValue>(p); }
 int32_t rampValue(int32_t p) {
   return p >= 0 ? static_cast<uint8_t>(p * 8) : static_cast<uint8_t>(-8 * p - 1);
 }
@@ -233,11 +250,15 @@ void setEnvelopePosition(const XmInstrument& inst, XmChannel& ch, int32_t positi
   }
 }
 
+int32_t computeAutoVibratoSine(int32_t pos) {
+  return static_cast<int32_t>(std::trunc(std::sin(pos * kAutoVibratoAngle) * 64.0));
+}
+
 void autoVibrato(const XmInstrument& inst, XmChannel& ch) {
   const int32_t pos = ch.autoVibratoPosition;
   int32_t value = 0;
   switch (inst.vibratoType) {
-    case 0: value = static_cast<int32_t>(std::trunc(std::sin(pos * kAutoVibratoAngle) * 64.0)); break;
+    case 0: value = tabulated<0, 256, &computeAutoVibratoSine>(pos); break;
     case 1: value = pos < 128 ? 64 : -64; break;
     case 2: value = (128 - (pos + 128) % 256) >> 1; break;
     case 3: value = (128 - (384 - pos) % 256) >> 1; break;
@@ -716,13 +737,21 @@ int32_t notePeriod(const XmSong& song, int32_t n, int32_t f) {
   return amigaPeriod(n, f);
 }
 
+namespace {
+
+int32_t linearFrequency(int32_t period) {
+  const double f = kLinearBase * std::pow(2.0, (4608 - period) * kOver768);
+  // Periods far outside the table (endless slides) would overflow.
+  if (!(f < 2147483647.0)) return 2147483647;
+  return static_cast<int32_t>(std::trunc(f));
+}
+
+}  // namespace
+
 int32_t periodFrequency(const XmSong& song, int32_t period) {
-  if (song.linearTable()) {
-    const double f = kLinearBase * std::pow(2.0, (4608 - period) * kOver768);
-    // Periods far outside the table (endless slides) would overflow.
-    if (!(f < 2147483647.0)) return 2147483647;
-    return static_cast<int32_t>(std::trunc(f));
-  }
+  // Notes, finetunes and slides keep linear periods between 0 and 7680 but
+  // for far slides.
+  if (song.linearTable()) return tabulated<0, 7936, &linearFrequency>(period);
   if (period == 0) return 0;
   return kAmigaClock / period;
 }

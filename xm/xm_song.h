@@ -24,6 +24,7 @@ inline constexpr int32_t kMaxSamplesPerInstrument = 16;
 inline constexpr int32_t kEnvelopePoints = 12;
 inline constexpr int32_t kNoteCount = 96;
 inline constexpr int32_t kSampleGuard = 8;  // zeroed elements after the data
+inline constexpr int32_t kLoopCopyFrames = 2048;  // a forward loop shorter than this gets copies
 
 // Cell note values.
 inline constexpr uint8_t kNoteNone = 0;
@@ -109,10 +110,14 @@ struct XmPattern {
 };
 
 struct XmSample {
-  std::vector<int16_t> data;  // length + kSampleGuard elements
+  std::vector<int16_t> data;  // length + kSampleGuard elements, or copiesEnd + kSampleGuard
   uint32_t length = 0;        // in samples
   uint32_t loopStart = 0;
   uint32_t loopLength = 0;
+  // A short forward loop is written out again and again after its end, up to
+  // copiesEnd (0: no copies), so that a voice crosses many loop lengths in
+  // one stretch of the mixer; see addLoopCopies.
+  uint32_t copiesEnd = 0;
   uint8_t volume = 0;  // 0..64
   int8_t finetune = 0;
   int32_t panning = 0;  // 0..255

@@ -2,6 +2,8 @@
 // sample decoding and loop guards, repairs and rejection of malformed input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/xm/xm_builder.h"
 #include "xm/loader.h"
 #include "xm/module_file_ops.h"
@@ -152,9 +154,20 @@ TEST(XmLoader, LoopGuardsAndOneShots) {
   EXPECT_EQ(s[3]->loopStart, 2u);
   EXPECT_EQ(s[3]->loopLength, 4u);
   EXPECT_EQ(s[3]->data[6], 3 << 8);
-  // Elements after the data are zero except the guard.
-  EXPECT_EQ(s[0]->data[8], 0);
-  EXPECT_EQ(s[0]->data[15], 0);
+  // After the ping-pong loop's guard the elements are zero.
+  EXPECT_EQ(s[1]->copiesEnd, 0u);
+  EXPECT_EQ(s[1]->data.size(), 16u);
+  EXPECT_EQ(s[1]->data[8], 0);
+  EXPECT_EQ(s[1]->data[15], 0);
+  // The short forward loops run on as copies of the loop (300 400 500 600
+  // again and again), the guard after them included.
+  for (int k : {0, 3}) {
+    const xm::XmSample& f = *s[static_cast<size_t>(k)];
+    EXPECT_EQ(f.copiesEnd, 6u + 4u * 512u) << k;
+    ASSERT_EQ(f.data.size(), f.copiesEnd + 8u) << k;
+    for (size_t i = 6; i < f.data.size(); ++i) ASSERT_EQ(f.data[i], f.data[2 + (i - 2) % 4]) << k << " " << i;
+  }
+  EXPECT_EQ(s[2]->copiesEnd, 0u);  // no loop
 }
 
 TEST(XmLoader, InstrumentFieldsAndEnvelopeRepairs) {
@@ -282,7 +295,11 @@ TEST(XmLoader, TruncatedModulesLoadSafely) {
       for (const xm::XmSample* smp : in.samples) {
         ASSERT_NE(smp, nullptr);
         EXPECT_LE(static_cast<uint64_t>(smp->loopStart) + smp->loopLength, smp->length) << n;
-        EXPECT_EQ(smp->data.size(), smp->length == 0 && smp == &song->emptySample ? 0u : smp->length + 8u) << n;
+        const size_t end = std::max<size_t>(smp->length, smp->copiesEnd);
+        EXPECT_EQ(smp->data.size(), smp->length == 0 && smp == &song->emptySample ? 0u : end + 8u) << n;
+        if (smp->copiesEnd != 0) {
+          EXPECT_EQ(smp->loopMode, xm::kLoopForward) << n;
+        }
       }
     }
   }
