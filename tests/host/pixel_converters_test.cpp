@@ -47,8 +47,8 @@ class PixelConverterTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(PixelConverterTest, EveryPixelFollowsTheRuleForEveryRowLength) {
   const PixelConverterEntry& e = pixelConverterTable()[GetParam()];
-  // Lengths around the group sizes of 4 and 8, and a full frame row.
-  for (int count : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 13, 31, 799, 800}) {
+  // Lengths around the group sizes of 4, 8 and 16, and a full frame row.
+  for (int count : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 13, 15, 16, 17, 31, 33, 799, 800}) {
     const std::vector<uint32_t> src = edgeAndRandomPixels(count, 1234u + static_cast<uint32_t>(count));
     // A guard byte pattern after the row catches writes past its end.
     std::vector<uint8_t> dst(static_cast<std::size_t>(count) * 4 + 16, 0xCD);
