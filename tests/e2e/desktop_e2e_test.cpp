@@ -8,9 +8,6 @@
 //
 // One X server per screen size, on display numbers 20..29.
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -31,9 +28,8 @@
 
 #include "host/frame_scaler.h"
 #include "host/pixel_converters.h"
+#include "tests/e2e/child_process.h"
 #include "tools/imageio/png.h"
-
-extern char** environ;
 
 namespace {
 
@@ -49,84 +45,7 @@ struct Region {
 constexpr Region kTextArea{20, 193, 767, 569};
 constexpr Region kMenu{146, 60, 645, 120};
 
-// A child process with its environment: the parent's minus `unset`, plus `set`.
-class Process {
- public:
-  Process(const std::vector<std::string>& argv, const std::vector<std::string>& set,
-          const std::vector<std::string>& unset, const std::string& log) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string v = *e;
-      const std::string name = v.substr(0, v.find('='));
-      bool drop = std::find(unset.begin(), unset.end(), name) != unset.end();
-      for (const std::string& s : set) drop |= s.compare(0, s.find('=') + 1, v, 0, name.size() + 1) == 0;
-      if (!drop) env.push_back(v);
-    }
-    env.insert(env.end(), set.begin(), set.end());
-    std::vector<char*> args, envp;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Process() { stop(); }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  pid_t pid() const { return pid_; }
-  bool running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
-      pid_ = -1;
-      return false;
-    }
-    return true;
-  }
-  // The exit status once ended within `timeout`; -1000 while still running.
-  int waitExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
-      if (std::chrono::steady_clock::now() > deadline) return -1000;
-      std::this_thread::sleep_for(10ms);
-    }
-    return exitStatus_;
-  }
-  void stop() {
-    if (!running()) return;
-    ::kill(pid_, SIGTERM);
-    if (waitExit(3000ms) == -1000) {
-      ::kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-  // User plus system CPU time so far, in seconds.
-  double cpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t close = text.rfind(')');
-    if (close == std::string::npos) return -1.0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string f;
-    double ticks = 0.0;
-    for (int i = 3; i <= 15 && fields >> f; ++i) {
-      if (i == 14 || i == 15) ticks += std::stod(f);  // utime, stime
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
-
- private:
-  pid_t pid_ = -1;
-  int exitStatus_ = -1000;
-};
+using e2e::ChildProcess;
 
 bool onPath(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -164,11 +83,11 @@ class Screen {
       if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
       display_ = ":" + std::to_string(n);
       const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-      server_ = std::make_unique<Process>(
+      server_ = std::make_unique<ChildProcess>(
           // -noreset: no server reset when the program leaves as the last client,
           // which a window manager starting just then would not survive.
           std::vector<std::string>{"Xvfb", display_, "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"},
-          std::vector<std::string>{}, std::vector<std::string>{}, (dir_ / ("xvfb" + display_.substr(1) + ".log")).string());
+          (dir_ / ("xvfb" + display_.substr(1) + ".log")).string());
       // Another server may have taken the number meanwhile: it then exits.
       if (!waitFor([&] { return !server_->running() || x("getmouselocation >/dev/null 2>&1") == 0; }, 10s) ||
           !server_->running()) {
@@ -183,9 +102,8 @@ class Screen {
   host::ScreenRect area() const { return host::fitFrame(width_, height_, kFrameW, kFrameH); }
 
   bool startWindowManager() {
-    wm_ = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
-                                    std::vector<std::string>{"DISPLAY=" + display_}, std::vector<std::string>{},
-                                    (dir_ / "openbox.log").string());
+    wm_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"},
+                                         (dir_ / "openbox.log").string(), std::vector<std::string>{"DISPLAY=" + display_});
     // openbox announces itself on the root window once it manages the screen.
     return waitFor([&] { return capture("DISPLAY=" + display_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
                                     .find("window id") != std::string::npos; },
@@ -199,12 +117,12 @@ class Screen {
     return capture("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
   }
 
-  std::unique_ptr<Process> startProgram(const std::string& tag) const {
-    return std::make_unique<Process>(
-        std::vector<std::string>{QV_PROGRAM},
+  std::unique_ptr<ChildProcess> startProgram(const std::string& tag) const {
+    return std::make_unique<ChildProcess>(
+        std::vector<std::string>{QV_PROGRAM}, (dir_ / (tag + ".log")).string(),
         std::vector<std::string>{"DISPLAY=" + display_, "SDL_AUDIODRIVER=disk",
                                  "SDL_DISKAUDIOFILE=" + (dir_ / (tag + ".raw")).string()},
-        std::vector<std::string>{"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, (dir_ / (tag + ".log")).string());
+        std::vector<std::string>{"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
   }
   std::string window() const {
     std::string w;
@@ -252,8 +170,8 @@ class Screen {
   int width_, height_;
   fs::path dir_;
   std::string display_;
-  std::unique_ptr<Process> server_;
-  std::unique_ptr<Process> wm_;  // declared after the server: stopped first
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<ChildProcess> wm_;  // declared after the server: stopped first
   mutable fs::path lastShot_;
 
   // An xwd dump in ZPixmap format, 16 or 32 bits per pixel, to 0x00RRGGBB.
@@ -395,7 +313,7 @@ class ProgramUnderXvfbScreens : public ::testing::TestWithParam<ScreenCase> {
     // Sampled back at frame pixel centres, mixed edge pixels count: more at
     // small factors, most when shrunk; 16-bit truncation adds some.
     const double meanLimit = (screen.area().width < kFrameW ? 20.0 : 8.0) + (GetParam().depth == 16 ? 4.0 : 0.0);
-    std::unique_ptr<Process> program = screen.startProgram(tag);
+    std::unique_ptr<ChildProcess> program = screen.startProgram(tag);
     ASSERT_FALSE(screen.window().empty()) << "no window";
     screen.parkPointer();
     std::this_thread::sleep_for(2500ms);  // stripes, then the intro
@@ -476,7 +394,7 @@ TEST(ProgramUnderXvfbDesktop, KeypadHeldStartAndMinimised) {
     SCOPED_TRACE(held);
     screen.parkPointer();
     screen.x(held == "button" ? "mousedown 1" : "keydown Escape");
-    std::unique_ptr<Process> program = screen.startProgram("held_" + held);
+    std::unique_ptr<ChildProcess> program = screen.startProgram("held_" + held);
     ASSERT_FALSE(screen.window().empty());
     std::this_thread::sleep_for(2500ms);  // long past the stripes' start
     EXPECT_TRUE(blackFrame("held_" + held)) << "not black while held";
@@ -487,7 +405,7 @@ TEST(ProgramUnderXvfbDesktop, KeypadHeldStartAndMinimised) {
   }
 
   // Keypad navigation against the main block on the 95-line editorial.
-  std::unique_ptr<Process> program = screen.startProgram("keys");
+  std::unique_ptr<ChildProcess> program = screen.startProgram("keys");
   const std::string window = screen.window();
   ASSERT_FALSE(window.empty());
   screen.parkPointer();
@@ -581,7 +499,7 @@ TEST(ProgramWithoutDisplay, EveryUnusableDisplayEndsAtOnceSilently) {
     set.push_back("SDL_AUDIODRIVER=disk");
     set.push_back("SDL_DISKAUDIOFILE=" + audio.string());
     const auto start = std::chrono::steady_clock::now();
-    Process program({QV_PROGRAM}, set, c.unset, (dir / ("run" + std::to_string(i++) + ".log")).string());
+    ChildProcess program({QV_PROGRAM}, (dir / ("run" + std::to_string(i++) + ".log")).string(), set, c.unset);
     EXPECT_EQ(program.waitExit(2000ms), 255);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
     EXPECT_FALSE(fs::exists(audio)) << "sound was started";

@@ -9,9 +9,6 @@
 // On a 16-bit X screen the pixels reach the screen through a 16-bit visual:
 // the comparison is then made on the bits that survive (5-6-5).
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -25,9 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/child_process.h"
 #include "tools/imageio/png.h"
-
-extern char** environ;
 
 namespace {
 
@@ -42,46 +38,7 @@ std::string env(const char* name) {
   return v != nullptr ? v : "";
 }
 
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const std::string& log) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  bool started() const { return pid_ > 0; }
-  // Exit status, -1000 while still running after `timeout`, -2000 on a signal.
-  int waitExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (pid_ > 0) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
-      }
-      if (std::chrono::steady_clock::now() > deadline) return -1000;
-      std::this_thread::sleep_for(20ms);
-    }
-    return -1000;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
+using Child = e2e::ChildProcess;
 
 std::string capture(const std::string& command) {
   std::string out;
