@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/wave_notify.h"
+
 namespace host {
 
 SdlWaveOutput::~SdlWaveOutput() { close(); }
@@ -176,18 +178,7 @@ void SdlWaveOutput::fill(int16_t* out, int count) {
 
 void SdlWaveOutput::notifyLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return quit_ || !done_.empty(); });
-    if (done_.empty()) return;  // quit with nothing left to deliver
-    WaveHeader* header = done_.front();
-    done_.pop_front();
-    header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    const WaveCallback callback = callback_;
-    void* instance = instance_;
-    lock.unlock();
-    if (callback) callback(instance, kWaveMessageDone, header);
-    lock.lock();
-  }
+  deliverFinishedHeaders(lock, wake_, done_, quit_, callback_, instance_);
 }
 
 }  // namespace host

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "host/wave_notify.h"
+
 namespace host {
 namespace {
 
@@ -222,18 +224,7 @@ void Win32WaveOutput::handBack(WAVEHDR* native) {
 
 void Win32WaveOutput::notifyLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return quit_ || !done_.empty(); });
-    if (done_.empty()) return;  // quit with nothing left to deliver
-    WaveHeader* header = done_.front();
-    done_.pop_front();
-    header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    const WaveCallback callback = callback_;
-    void* instance = instance_;
-    lock.unlock();
-    if (callback) callback(instance, kWaveMessageDone, header);
-    lock.lock();
-  }
+  deliverFinishedHeaders(lock, wake_, done_, quit_, callback_, instance_);
 }
 
 std::string Win32WaveOutput::errorText(int32_t code) const {
