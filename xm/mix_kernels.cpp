@@ -88,6 +88,8 @@ int64_t plainRamp(const Stretch& st, float* gainLeft, float* gainRight, float sl
   return p;
 }
 
+#if defined(QV_MIX_X86)
+
 // The rest of a stretch after `done` frames of a vector kernel.
 Stretch tail(const Stretch& st, int32_t done, int64_t p) {
   Stretch t = st;
@@ -96,8 +98,6 @@ Stretch tail(const Stretch& st, int32_t done, int64_t p) {
   t.frames = st.frames - done;
   return t;
 }
-
-#if defined(QV_MIX_X86)
 
 // ---- SSE2: four frames per pass. The two taps of a frame are read as one
 // 32-bit word (little-endian: data[pos] in the low half), the fractions come

@@ -82,7 +82,7 @@ struct Harness {
       t.lineText[c] = i < lines ? text : (i == lines ? "<END>" : "");
       t.lineColours[c] = std::string(80, '1');
       t.lineStyles[c] = std::string(80, '1');
-      t.lineRule[c] = "0";
+      t.lineRule[c] = std::string(1, '0');  // (assigning the literal trips a false -Wrestrict in GCC 12)
     }
     content::openArticle(p().content, p().article, view(), n);
   }

@@ -76,7 +76,8 @@ class XServer {
            std::filesystem::exists("/tmp/.X" + std::to_string(number_) + "-lock")) {
       ++number_;
     }
-    const std::string display = ":" + std::to_string(number_);
+    std::string display = ":";
+    display += std::to_string(number_);
     const std::string screen = "800x600x" + std::to_string(depth);
     std::vector<std::string> argv = {"/usr/bin/Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     std::vector<char*> args;

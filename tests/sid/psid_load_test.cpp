@@ -113,9 +113,15 @@ TEST(PsidLoad, TruncatedImagesReadNothingPastTheirEnd) {
     SCOPED_TRACE(c.size);
     EXPECT_EQ(s->loadAddress, c.load);
     EXPECT_EQ(s->initAddress, c.init);
-    if (c.play != 0) EXPECT_EQ(s->playAddress, c.play);
-    if (c.size == 0x7F) EXPECT_EQ(s->cpu.memory[0x1000], 0x60);
-    if (c.size == 0x7E) EXPECT_EQ(s->cpu.memory[0x1000], 0x00);
+    if (c.play != 0) {
+      EXPECT_EQ(s->playAddress, c.play);
+    }
+    if (c.size == 0x7F) {
+      EXPECT_EQ(s->cpu.memory[0x1000], 0x60);
+    }
+    if (c.size == 0x7E) {
+      EXPECT_EQ(s->cpu.memory[0x1000], 0x00);
+    }
   }
 }
 

@@ -183,8 +183,8 @@ TEST_P(RealTune, StreamedBuffersEqualTheOfflineRendering) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestData, RealTune, ::testing::ValuesIn(kTunes),
-                         [](const ::testing::TestParamInfo<TuneFacts>& info) {
-                           std::string name = info.param.file;
+                         [](const ::testing::TestParamInfo<TuneFacts>& tune) {
+                           std::string name = tune.param.file;
                            return name.substr(0, name.find('.')) == "2xtest" ? std::string("twoxtest")
                                                                               : name.substr(0, name.find('.'));
                          });
@@ -253,7 +253,9 @@ TEST_P(RealTune, DamagedCopiesPlayWithinTheBudgets) {
     r.render(out.data(), out.size());
     EXPECT_EQ(r.playCalls(), 250u) << t.file << " damage " << d;
     EXPECT_LE(r.maxPlayInstructions(), kPlayCallBudget) << t.file << " damage " << d;
-    if (d == 3) EXPECT_EQ(r.budgetStops(), 250u) << t.file;
+    if (d == 3) {
+      EXPECT_EQ(r.budgetStops(), 250u) << t.file;
+    }
   }
 }
 
