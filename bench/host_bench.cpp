@@ -90,6 +90,35 @@ void BM_ScaleFrame(benchmark::State& state) {
   state.SetLabel(std::string(e.name) + " " + std::to_string(area.width) + "x" + std::to_string(area.height) +
                  (scaler.usingAvx2() ? " avx2" : " sse2"));
 }
+// The same into a kept surface (the SDL host's window surface) with the
+// reader at rest: each frame changes only the six rows of its two animated
+// rainbow rules (56-58 and 121-123), and state.range(0) of the other rows
+// change as well (0, or all 600: a page being scrolled). Includes finding the
+// changed rows.
+void BM_ScaleKeptSurface(benchmark::State& state) {
+  const int32_t extra = static_cast<int32_t>(state.range(0));
+  const host::ScreenRect area = host::fitFrame(1920, 1080, kWidth, kHeight);
+  const std::size_t pitch = 1920 * 4;
+  std::vector<uint8_t> surface(pitch * 1080);
+  host::FrameScaler scaler;
+  if (!scaler.configure(kWidth, kHeight, area, &host::convertCopy32, 4)) {
+    state.SkipWithError("configure failed");
+    return;
+  }
+  std::vector<uint32_t> frame = sourceFrame();
+  uint32_t tick = 0;
+  for (auto _ : state) {
+    ++tick;
+    for (int32_t r : {56, 57, 58, 121, 122, 123}) frame[static_cast<std::size_t>(r) * kWidth + tick % kWidth] ^= tick;
+    for (int32_t r = 0; r < extra; ++r) frame[static_cast<std::size_t>(r) * kWidth + tick % kWidth] ^= 0x010101;
+    scaler.scale(frame.data(), surface.data(), pitch, true);
+    benchmark::DoNotOptimize(surface.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(extra == 0 ? "reader at rest, 1440x1080" : "every row changed, 1440x1080");
+}
+BENCHMARK(BM_ScaleKeptSurface)->Arg(0)->Arg(kHeight)->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_ScaleFrame)
     ->Args({1920, 1080, 0, 1})
     ->Args({1920, 1080, 2, 1})

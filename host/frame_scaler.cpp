@@ -241,6 +241,9 @@ bool FrameScaler::configure(int32_t frameWidth, int32_t frameHeight, const Scree
   cache_.assign(width * 2 + 8, 0);
   cachedRow_[0] = cachedRow_[1] = -1;
   mixed_.assign(width + 8, 0);
+  rowChanged_.assign(static_cast<std::size_t>(frameHeight), 1);
+  lastFrame_.clear();
+  lastFrameValid_ = false;
   convert_ = convert;
   return true;
 }
@@ -288,13 +291,40 @@ const uint32_t* FrameScaler::widened(const uint32_t* frame, int32_t frameRow, in
   return out;
 }
 
-void FrameScaler::scale(const uint32_t* frame, uint8_t* surface, std::size_t pitch) {
+void FrameScaler::findChangedRows(const uint32_t* frame, uint8_t* surface, std::size_t pitch, bool surfaceKept) {
+  const std::size_t width = static_cast<std::size_t>(frameWidth_);
+  const std::size_t size = width * static_cast<std::size_t>(frameHeight_);
+  if (!surfaceKept) {
+    std::fill(rowChanged_.begin(), rowChanged_.end(), uint8_t{1});
+    lastFrameValid_ = false;
+    return;
+  }
+  if (!lastFrameValid_ || surface != lastSurface_ || pitch != lastPitch_) {
+    std::fill(rowChanged_.begin(), rowChanged_.end(), uint8_t{1});
+    lastFrame_.assign(frame, frame + size);
+  } else {
+    for (std::size_t r = 0; r < static_cast<std::size_t>(frameHeight_); ++r) {
+      const uint32_t* now = frame + r * width;
+      uint32_t* before = lastFrame_.data() + r * width;
+      const bool changed = std::memcmp(now, before, width * sizeof(uint32_t)) != 0;
+      if (changed) std::memcpy(before, now, width * sizeof(uint32_t));
+      rowChanged_[r] = changed ? 1 : 0;
+    }
+  }
+  lastSurface_ = surface;
+  lastPitch_ = pitch;
+  lastFrameValid_ = true;
+}
+
+void FrameScaler::scale(const uint32_t* frame, uint8_t* surface, std::size_t pitch, bool surfaceKept) {
   if (convert_ == nullptr) return;
+  findChangedRows(frame, surface, pitch, surfaceKept);
   uint8_t* origin = surface + static_cast<std::size_t>(area_.y) * pitch +
                     static_cast<std::size_t>(area_.x) * static_cast<std::size_t>(bytesPerPixel_);
   if (area_.width == frameWidth_ && area_.height == frameHeight_) {
     // 1:1, the plain row conversion.
     for (int32_t r = 0; r < frameHeight_; ++r) {
+      if (rowChanged_[static_cast<std::size_t>(r)] == 0) continue;
       convert_(frame + static_cast<std::size_t>(r) * static_cast<std::size_t>(frameWidth_),
                origin + static_cast<std::size_t>(r) * pitch, frameWidth_);
     }
@@ -308,6 +338,8 @@ void FrameScaler::scale(const uint32_t* frame, uint8_t* surface, std::size_t pit
                       pitch % alignof(uint32_t) == 0;
   for (int32_t y = 0; y < area_.height; ++y) {
     const ScaleTap& t = rows_[static_cast<std::size_t>(y)];
+    const std::size_t source = static_cast<std::size_t>(t.first);
+    if (rowChanged_[source] == 0 && (t.weight == 0 || rowChanged_[source + 1] == 0)) continue;
     uint8_t* destination = origin + static_cast<std::size_t>(y) * pitch;
     const uint32_t* a = widened(frame, t.first, t.first & 1);
     if (t.weight == 0) {

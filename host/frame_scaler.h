@@ -21,6 +21,11 @@
 // and mixing run eight pixels at a time with AVX2 where the processor has it
 // (chosen at run time), else four at a time with SSE2, else one by one.
 //
+// A host whose surface keeps what was written into it (the same surface,
+// nothing else drawing there) may ask for only the changed rows: the scaler
+// then keeps a copy of the last frame and writes just the screen rows whose
+// frame rows differ from it. The reader at rest changes six rows a frame.
+//
 // No platform dependency: the SDL host, the Windows edition and the browser
 // edition share it.
 #pragma once
@@ -96,7 +101,11 @@ class FrameScaler {
 
   // Writes the scaled frame into `area` of the surface whose first row starts
   // at `surface` (pitch in bytes). Pixels outside the area are not touched.
-  void scale(const uint32_t* frame, uint8_t* surface, std::size_t pitch);
+  // `surfaceKept`: the surface still holds what the last call wrote (the
+  // same memory, untouched since), so that screen rows whose frame rows have
+  // not changed are left as they are. A different surface or pitch than the
+  // last call's, or a new `configure`, writes every row.
+  void scale(const uint32_t* frame, uint8_t* surface, std::size_t pitch, bool surfaceKept = false);
 
  private:
   void widenRow(const uint32_t* frameRow, uint32_t* out) const;
@@ -126,6 +135,15 @@ class FrameScaler {
   std::vector<uint32_t> cache_;      // two widened rows
   int32_t cachedRow_[2] = {-1, -1};  // frame row held by each cache slot
   std::vector<uint32_t> mixed_;      // one mixed row before conversion
+  // The last frame written into a kept surface, and per frame row whether
+  // this frame changed it.
+  std::vector<uint32_t> lastFrame_;
+  std::vector<uint8_t> rowChanged_;
+  const uint8_t* lastSurface_ = nullptr;
+  std::size_t lastPitch_ = 0;
+  bool lastFrameValid_ = false;
+
+  void findChangedRows(const uint32_t* frame, uint8_t* surface, std::size_t pitch, bool surfaceKept);
 };
 
 }  // namespace host

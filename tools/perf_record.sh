@@ -176,6 +176,8 @@ rows = [
     ("scale + convert to 1920 x 1080, 5-6-5", median("bench_host", "BM_ScaleFrame/1920/1080/4/1"), "ms", 1.0, "<"),
     ("scale + convert to 1920 x 1080, 32-bit, SSE2 only", median("bench_host", "BM_ScaleFrame/1920/1080/0/0"), "ms", None, ""),
     ("scale + convert to 3840 x 2160 (2880 x 2160), 32-bit", median("bench_host", "BM_ScaleFrame/3840/2160/0/1"), "ms", None, ""),
+    ("scale + convert to 1920 x 1080, kept surface, reader at rest (6 rows change)", median("bench_host", "BM_ScaleKeptSurface/0"), "ms", None, ""),
+    ("scale + convert to 1920 x 1080, kept surface, every row changed", median("bench_host", "BM_ScaleKeptSurface/600"), "ms", None, ""),
     ("reader at rest, 1920 x 1080 + openbox, CPU of one core", cpu_rest, "%", None, ""),
     ("reader minimised, CPU of one core (music playing)", cpu_min, "%", 5.0, "<="),
     ("openArticle, article 11 (median)", median("bench_content", "BM_OpenArticle/11"), "ms", 5.0, "<"),

@@ -388,7 +388,9 @@ int32_t SdlDisplayHost::present(const uint32_t* pixels) {
   // A resize or mode change invalidates the surface; SDL then hands out a new one.
   if (!takeSurface()) return 0;
   if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return 0;
-  scaler_.scale(pixels, static_cast<uint8_t*>(surface_->pixels), static_cast<std::size_t>(surface_->pitch));
+  // The window surface is one buffer that only the scaler writes (a new one
+  // reconfigures it), so the rows that did not change are left in place.
+  scaler_.scale(pixels, static_cast<uint8_t*>(surface_->pixels), static_cast<std::size_t>(surface_->pitch), true);
   if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
   SDL_UpdateWindowSurface(window_);  // like a flip, a failure here only loses this frame
   exposed_ = false;

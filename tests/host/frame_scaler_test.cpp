@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -232,6 +233,73 @@ TEST(FrameScaler, OneToOneIsThePlainConversion) {
   ASSERT_TRUE(scaler.configure(kW, kH, fitFrame(kW, kH, kW, kH), &convertCopy32, 4));
   scaler.scale(withTop.data(), surface.data(), static_cast<std::size_t>(kW) * 4);
   EXPECT_EQ(std::memcmp(surface.data(), withTop.data(), surface.size()), 0);
+}
+
+TEST(FrameScaler, AKeptSurfaceGetsOnlyTheChangedRowsAndEndsAsAFullScale) {
+  // Frames that change a few rows (the first, the last, rows either side of
+  // a mixed screen row, a block), one that changes nothing and one that
+  // changes everything: after each, a kept surface must equal a full scale
+  // of the same frame, and rows of unchanged frame rows must not be written
+  // (a marker planted there stays). A second surface in turn, or a surface
+  // not kept, gets every row.
+  struct Case {
+    int32_t screenW, screenH;
+    PixelConverter convert;
+    int32_t bytes;
+  };
+  const Case cases[] = {{1920, 1080, &convertCopy32, 4}, {kW, kH, &convertCopy32, 4}, {640, 480, &convertRgb24, 3},
+                        {1366, 767, &convert565, 2}};
+  for (const Case& c : cases) {
+    const ScreenRect area = fitFrame(c.screenW, c.screenH, kW, kH);
+    const std::size_t pitch = static_cast<std::size_t>(c.screenW) * static_cast<std::size_t>(c.bytes);
+    const std::size_t size = pitch * static_cast<std::size_t>(c.screenH);
+    std::vector<uint8_t> kept(size, 0), other(size, 0), full(size, 0);
+    FrameScaler scaler, reference;
+    ASSERT_TRUE(scaler.configure(kW, kH, area, c.convert, c.bytes));
+    ASSERT_TRUE(reference.configure(kW, kH, area, c.convert, c.bytes));
+    const std::vector<ScaleTap> rows = scaleTaps(kH, area.height);
+    std::vector<uint32_t> frame = randomFrame(kW, kH, 77);
+    std::mt19937 rng(3);
+    const std::vector<std::vector<int32_t>> changes = {
+        {}, {0}, {kH - 1}, {300}, {1, 2, 3, 57, 58, 121}, {}, {400, 401, 402, 403, 404, 405, 406, 407}};
+    for (std::size_t step = 0; step <= changes.size() + 1; ++step) {
+      std::vector<int32_t> changed;
+      if (step < changes.size()) {
+        changed = changes[step];
+      } else {
+        for (int32_t r = 0; r < kH; ++r) changed.push_back(r);  // everything, then a second surface
+      }
+      for (int32_t r : changed) frame[static_cast<std::size_t>(r) * kW + rng() % kW] ^= 0x00808080;
+      // Markers on the screen rows whose frame rows stay as they were.
+      std::vector<bool> untouched(static_cast<std::size_t>(area.height), false);
+      if (step > 0 && step <= changes.size()) {
+        for (int32_t y = 0; y < area.height; ++y) {
+          const ScaleTap& t = rows[static_cast<std::size_t>(y)];
+          auto hit = [&](int32_t r) { return std::find(changed.begin(), changed.end(), r) != changed.end(); };
+          if (hit(t.first) || (t.weight != 0 && hit(t.first + 1))) continue;
+          untouched[static_cast<std::size_t>(y)] = true;
+          kept[static_cast<std::size_t>(area.y + y) * pitch + static_cast<std::size_t>(area.x) * c.bytes] ^= 0x5A;
+        }
+      }
+      uint8_t* target = step == changes.size() + 1 ? other.data() : kept.data();
+      scaler.scale(frame.data(), target, pitch, true);
+      reference.scale(frame.data(), full.data(), pitch);
+      for (int32_t y = 0; y < area.height; ++y) {
+        const std::size_t row = static_cast<std::size_t>(area.y + y) * pitch;
+        const bool same = std::memcmp(target + row, full.data() + row, pitch) == 0;
+        if (untouched[static_cast<std::size_t>(y)]) {
+          ASSERT_FALSE(same) << c.screenW << "x" << c.screenH << " step " << step << " row " << y << " was rewritten";
+          target[row + static_cast<std::size_t>(area.x) * c.bytes] ^= 0x5A;  // the marker off again
+        }
+        ASSERT_EQ(std::memcmp(target + row, full.data() + row, pitch), 0)
+            << c.screenW << "x" << c.screenH << " step " << step << " row " << y;
+      }
+    }
+    // Not kept: every row again, whatever changed.
+    std::fill(kept.begin(), kept.end(), uint8_t{0});
+    scaler.scale(frame.data(), kept.data(), pitch, false);
+    EXPECT_EQ(std::memcmp(kept.data(), full.data(), size), 0) << c.screenW << "x" << c.screenH;
+  }
 }
 
 TEST(FrameScaler, EdgesStayCrispAtEveryFactor) {
