@@ -6,9 +6,6 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace host {
 namespace {
@@ -39,16 +36,9 @@ inline void store32(uint8_t* d, uint32_t v) {
   }
 }
 
-inline uint32_t pack565(uint32_t high, uint32_t mid, uint32_t low) {
-  return ((high >> 3) << 11) | ((mid >> 2) << 5) | (low >> 3);
-}
-
-inline uint32_t pack555(uint32_t high, uint32_t mid, uint32_t low) {
-  return ((high >> 3) << 10) | ((mid >> 3) << 5) | (low >> 3);
-}
-
-// The 16-bit formats as three fields of 0x00RRGGBB each: 5-6-5 and 5-5-5,
-// red or blue in the top bits.
+// The 16-bit formats as three fields of 0x00RRGGBB each, taken by a shift
+// (right, or left when negative) and a mask: 5-6-5 and 5-5-5, red or blue in
+// the top bits.
 struct Field {
   int shift;
   uint32_t mask;
@@ -60,6 +50,14 @@ constexpr Layout16 kRgb565{{8, 0xF800}, {5, 0x07E0}, {3, 0x001F}};
 constexpr Layout16 kBgr565{{-8, 0xF800}, {5, 0x07E0}, {19, 0x001F}};
 constexpr Layout16 kRgb555{{9, 0x7C00}, {6, 0x03E0}, {3, 0x001F}};
 constexpr Layout16 kBgr555{{-7, 0x7C00}, {6, 0x03E0}, {19, 0x001F}};
+
+template <const Layout16& L>
+constexpr uint32_t pack16(uint32_t p) {
+  auto field = [p](const Field& f) { return (f.shift >= 0 ? p >> f.shift : p << -f.shift) & f.mask; };
+  return field(L.high) | field(L.mid) | field(L.low);
+}
+static_assert(pack16<kRgb565>(0x00F88C18) == 0xFC63 && pack16<kBgr565>(0x00F88C18) == 0x1C7F);
+static_assert(pack16<kRgb555>(0x00F88C18) == 0x7E23 && pack16<kBgr555>(0x00F88C18) == 0x0E3F);
 
 #if defined(__SSE2__)
 template <int Shift>
@@ -96,30 +94,20 @@ int32_t convert16Sse2(const uint32_t* s, uint8_t* d, int32_t count) {
 }
 #endif
 
-// 16-bit formats: four pixels become two 32-bit words, stored little-endian.
-template <uint32_t (*Pack)(uint32_t)>
+// 16-bit formats: eight pixels at a time with SSE2, the rest (and every
+// pixel elsewhere) four pixels to two 32-bit words, stored little-endian.
+template <const Layout16& L>
 void convert16(const uint32_t* s, uint8_t* d, int32_t count) {
-  int32_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    store32(d + 2 * i, Pack(s[i]) | (Pack(s[i + 1]) << 16));
-    store32(d + 2 * i + 4, Pack(s[i + 2]) | (Pack(s[i + 3]) << 16));
-  }
-  for (; i < count; ++i) store16(d + 2 * i, Pack(s[i]));
-}
-
-inline uint32_t rgb565(uint32_t p) { return pack565(red(p), green(p), blue(p)); }
-inline uint32_t bgr565(uint32_t p) { return pack565(blue(p), green(p), red(p)); }
-inline uint32_t rgb555(uint32_t p) { return pack555(red(p), green(p), blue(p)); }
-inline uint32_t bgr555(uint32_t p) { return pack555(blue(p), green(p), red(p)); }
-
-template <const Layout16& L, uint32_t (*Pack)(uint32_t)>
-void convert16Fast(const uint32_t* s, uint8_t* d, int32_t count) {
 #if defined(__SSE2__)
-  const int32_t done = convert16Sse2<L>(s, d, count);
+  int32_t i = convert16Sse2<L>(s, d, count);
 #else
-  const int32_t done = 0;
+  int32_t i = 0;
 #endif
-  convert16<Pack>(s + done, d + 2 * done, count - done);
+  for (; i + 4 <= count; i += 4) {
+    store32(d + 2 * i, pack16<L>(s[i]) | (pack16<L>(s[i + 1]) << 16));
+    store32(d + 2 * i + 4, pack16<L>(s[i + 2]) | (pack16<L>(s[i + 3]) << 16));
+  }
+  for (; i < count; ++i) store16(d + 2 * i, pack16<L>(s[i]));
 }
 
 // 24-bit formats: four pixels (three bytes each, lowest byte first) become
@@ -219,10 +207,10 @@ void convertSwap32(const uint32_t* s, uint8_t* d, int32_t count) {
 
 void convertBgr24(const uint32_t* s, uint8_t* d, int32_t count) { convert24Fast<false>(s, d, count); }
 void convertRgb24(const uint32_t* s, uint8_t* d, int32_t count) { convert24Fast<true>(s, d, count); }
-void convert565(const uint32_t* s, uint8_t* d, int32_t count) { convert16Fast<kRgb565, &rgb565>(s, d, count); }
-void convert565Swapped(const uint32_t* s, uint8_t* d, int32_t count) { convert16Fast<kBgr565, &bgr565>(s, d, count); }
-void convert555(const uint32_t* s, uint8_t* d, int32_t count) { convert16Fast<kRgb555, &rgb555>(s, d, count); }
-void convert555Swapped(const uint32_t* s, uint8_t* d, int32_t count) { convert16Fast<kBgr555, &bgr555>(s, d, count); }
+void convert565(const uint32_t* s, uint8_t* d, int32_t count) { convert16<kRgb565>(s, d, count); }
+void convert565Swapped(const uint32_t* s, uint8_t* d, int32_t count) { convert16<kBgr565>(s, d, count); }
+void convert555(const uint32_t* s, uint8_t* d, int32_t count) { convert16<kRgb555>(s, d, count); }
+void convert555Swapped(const uint32_t* s, uint8_t* d, int32_t count) { convert16<kBgr555>(s, d, count); }
 
 const PixelConverterEntry* pixelConverterTable() { return kTable; }
 
