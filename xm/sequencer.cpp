@@ -25,6 +25,11 @@ constexpr int32_t kLinearBase = 8363;
 constexpr int32_t kMinPortaPeriod = 56;
 constexpr int32_t kFullFadeout = 65536;
 
+// E5x sets a finetune the way trackers write it: x = 8 is in tune, each step
+// is 16 of the sample finetune's 1/128 semitones (E53 is about 62 cents flat,
+// E5F 88 cents sharp). Real modules use E5x to detune a doubled channel.
+int32_t finetuneFromNibble(int32_t x) { return (x - 8) * 16; }
+
 // 16.16 arithmetic that wraps instead of overflowing on damaged envelopes.
 int32_t wrapAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
@@ -453,7 +458,7 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
         case kExtFinetune:
           // The channel's own finetune (the note on this row already got it,
           // see processRow); the shared sample keeps its own.
-          ch.finetune = lo;
+          ch.finetune = finetuneFromNibble(lo);
           break;
         case kExtPatternLoop:
           if (lo == 0) {
@@ -669,7 +674,7 @@ void processRow(XmPlayback& pb) {
       // A note plays with its sample's finetune, or with the one an E5x in
       // the same cell sets for this channel.
       const bool setsFinetune = cell.effect == kEffectExtended && (cell.parameter >> 4) == kExtFinetune;
-      ch.finetune = setsFinetune ? (cell.parameter & 15) : sel.sample->finetune;
+      ch.finetune = setsFinetune ? finetuneFromNibble(cell.parameter & 15) : sel.sample->finetune;
       ch.realNote = static_cast<uint8_t>(n + sel.sample->relativeNote - 1);
       ch.notePeriod = notePeriod(song, ch.realNote, ch.finetune);
       if (!porta) ch.period = ch.notePeriod;

@@ -535,6 +535,8 @@ TEST(XmSequencer, FinetuneEffectIsTheChannelsOwn) {
   // Channel 0 plays C-4 with E53 on row 0; channel 1 plays the same sample
   // on rows 0 and 2 without it. Only channel 0's note is detuned, the shared
   // sample keeps its finetune, and the second pass plays the same periods.
+  // E5x counts from 8 (in tune) in steps of 16/128 semitone: E53 is -80,
+  // E57 -16, E5F +112, E58 0.
   Module m = withInstrument(Module{});
   m.channels = 2;
   m.speed = 1;
@@ -547,11 +549,11 @@ TEST(XmSequencer, FinetuneEffectIsTheChannelsOwn) {
   Seq r(m);
   for (int pass = 0; pass < 2; ++pass) {
     r.tick();  // row 0
-    EXPECT_EQ(r.ch(0).notePeriod, 4608 - 1) << pass;  // 7680 - 48 x 64 - 3 / 2
+    EXPECT_EQ(r.ch(0).notePeriod, 4608 + 40) << pass;  // 7680 - 48 x 64 - (-80) / 2
     EXPECT_EQ(r.ch(1).notePeriod, 4608) << pass;
     r.tick();  // row 1
-    EXPECT_EQ(r.ch(0).period, 4608 - 1) << pass;
-    EXPECT_EQ(r.ch(0).finetune, 7) << pass;
+    EXPECT_EQ(r.ch(0).period, 4608 + 40) << pass;
+    EXPECT_EQ(r.ch(0).finetune, -16) << pass;
     r.tick();  // row 2
     EXPECT_EQ(r.ch(1).notePeriod, 4608) << pass;
     r.tick();  // row 3
@@ -566,9 +568,9 @@ TEST(XmSequencer, FinetuneEffectIsTheChannelsOwn) {
   m.cell(0, 1, 0) = {0, 0, 0, xm::kEffectArpeggio, 0x70};
   Seq a(m);
   a.tick();
-  EXPECT_EQ(a.ch(0).notePeriod, xm::amigaPeriod(48, 15));
+  EXPECT_EQ(a.ch(0).notePeriod, xm::amigaPeriod(48, 112));
   for (int t = 0; t < 4; ++t) a.tick();  // row 1, tick 1: the arpeggio's first step
-  EXPECT_EQ(a.ch(0).periodDelta, xm::amigaPeriod(55, 15) - xm::amigaPeriod(48, 15));
+  EXPECT_EQ(a.ch(0).periodDelta, xm::amigaPeriod(55, 112) - xm::amigaPeriod(48, 112));
 }
 
 TEST(XmSequencer, TonePortamentoDoesNotRetrigger) {
