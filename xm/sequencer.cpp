@@ -488,7 +488,7 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
           ch.updateFlags |= kUpdateVolume;
           break;
         case kExtNoteDelay:
-          ch.updateFlags &= 0xF0;
+          ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
           ch.period = memo.period;
           ch.volume = memo.volume;
           ch.panning = memo.panning;
@@ -627,7 +627,7 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
           break;
         case kExtNoteDelay:
           if (song.tick != lo) {
-            ch.updateFlags &= 0xF0;
+            ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
           } else {
             instrumentDefaults(ch, *sel.sample);
             ch.period = ch.notePeriod;

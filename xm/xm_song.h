@@ -50,6 +50,8 @@ inline constexpr uint8_t kUpdateVolume = 0x02;
 inline constexpr uint8_t kUpdatePanning = 0x04;
 inline constexpr uint8_t kUpdateTrigger = 0x08;
 inline constexpr uint8_t kUpdateStop = 0x20;
+// The four flags a note delay holds back (the stop flag stays).
+inline constexpr uint8_t kUpdateNoteFlags = kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger;
 
 // Effect types of the effect column.
 enum Effect : uint8_t {
