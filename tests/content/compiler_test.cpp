@@ -99,10 +99,10 @@ TEST(Points, TenthsParseAndFormat) {
 }
 
 TEST(ChartRows, ColumnsAndColours) {
-  const ChartRow row{3, "MOSSRIG", 245, 24, 5};
+  const ChartRow row{3, "MOSAIK", 245, 24, 5};
   const Line l = chartRow(row);
   //                   1234567890123456789012345678901234567890123456789012345678901234567890123
-  EXPECT_EQ(l.text, "      3. MOSSRIG.................    24.5 ......         24 ......  2 UP");
+  EXPECT_EQ(l.text, "      3. MOSAIK.................    24.5 ......         24 ......  2 UP");
   EXPECT_EQ(l.colours.substr(0, 10), "1111111M11");
   EXPECT_EQ(l.colours.substr(16, 17), std::string(17, '3'));  // dot leader, columns 17..33
   EXPECT_EQ(l.colours.substr(70, 2), "77");                    // UP
