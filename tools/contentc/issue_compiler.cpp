@@ -759,6 +759,21 @@ struct Substitutions {
       else if (rest == "up") value = moving("UP");
       else if (rest == "down") value = moving("DOWN");
       else if (rest == "same") value = moving("SAME");
+      else if (rest == "climber" || rest == "faller") {
+        // The group that moved furthest up (or down); the higher place wins a tie.
+        const ChartRow* best = nullptr;
+        int bestMove = 0;
+        for (const auto& r : *rows) {
+          if (r.previousRank == 0) continue;
+          const int move = rest == "climber" ? r.previousRank - r.rank : r.rank - r.previousRank;
+          if (move > bestMove) {
+            best = &r;
+            bestMove = move;
+          }
+        }
+        if (!best) return false;
+        value = best->name;
+      }
       else if (rest == "points") value = formatTenths(tenths);
       else if (rest == "releases") value = std::to_string(count);
       else if (chart == "m") return factValue(monthFacts(releases, nullptr), rest, span, value);
