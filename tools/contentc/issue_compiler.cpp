@@ -126,6 +126,8 @@ Line emptyLine(char rule) {
 
 namespace {
 
+std::string formatValue(const std::string& value, const std::string& format);
+
 // One side of a claim: a key, a number, "A + B", "A - B", "A * B" or "A / B"
 // of keys and numbers, or literal words (compared as text).
 struct ClaimSide {
@@ -252,8 +254,10 @@ std::vector<Cell> parseMarkup(const std::string& source, char defaultColour, cha
     } else if (tag.size() > 1 && tag[0] == '?') {
       checkClaim(tag.substr(1), lookup);
     } else if (tag.size() > 1 && tag[0] == '=') {
+      const std::string key = tag.substr(1, tag.find(':') - 1);
       std::string value;
-      if (!lookup || !lookup(tag.substr(1), value)) throw CompileError("unknown value {" + tag + "}");
+      if (!lookup || !lookup(key, value)) throw CompileError("unknown value {" + tag + "}");
+      if (key.size() + 1 < tag.size()) value = formatValue(value, tag.substr(key.size() + 2));
       for (char v : value) cells.push_back({static_cast<unsigned char>(v), colour, style});
     } else {
       throw CompileError("unknown markup {" + tag + "}");
@@ -711,14 +715,6 @@ struct Substitutions {
   const Credits* credits;
 
   bool operator()(const std::string& key, std::string& value) const {
-    const auto colon = key.find(':');
-    if (colon == std::string::npos) return raw(key, value);
-    if (!raw(key.substr(0, colon), value)) return false;
-    value = formatValue(value, key.substr(colon + 1));
-    return true;
-  }
-
-  bool raw(const std::string& key, std::string& value) const {
     // music.composer, music.replay, music.N.title, music.N.musician, music.tN (tune title)
     if (key.rfind("music.", 0) == 0) {
       if (!credits) return false;
