@@ -830,182 +830,238 @@ std::string tail(const std::string& line, int n) {
 
 }  // namespace
 
+namespace {
+
+// The state of one article while its source is read, and one handler per
+// directive. Text lines go to `text`; directives are looked up in `kDirectives`.
+class ArticleCompiler {
+ public:
+  ArticleCompiler(const Charts& charts, const std::vector<Release>& releases, const Credits* credits)
+      : charts_(charts), releases_(releases), credits_(credits), subst_{charts, releases, credits},
+        lookup_([this](const std::string& k, std::string& v) { return subst_(k, v); }) {}
+
+  // One source line (comments already skipped, trailing blanks cut).
+  void line(const std::string& line);
+  // After the last line: ends the open paragraph and checks what spans the article.
+  Article finish(const std::string& name, bool strictCount);
+
+ private:
+  // A directive line split into words; `rest(n)` is the text after the first n words.
+  struct Args {
+    const std::string& line;
+    std::vector<std::string> words;
+    const std::string& operator[](std::size_t i) const { return words[i]; }
+    std::string rest(int n) const { return tail(line, n); }
+  };
+  struct Directive {
+    std::size_t arguments;  // at least this many after the name
+    void (ArticleCompiler::*run)(const Args&);
+  };
+  static const std::map<std::string, Directive> kDirectives;
+
+  void push(Line l);
+  void pushAll(const std::vector<Line>& lines) {
+    for (const auto& l : lines) push(l);
+  }
+  void flush();
+  void text(const std::string& line);
+
+  void lines(const Args& a) { article_.expectedLines = parseInt(a[1], "line count"); }
+  void colour(const Args& a) { colour_ = parseColour(a[1]); }
+  void style(const Args& a) {
+    if (a[1] != "1" && a[1] != "2") throw CompileError("bad style " + a[1]);
+    style_ = a[1][0];
+  }
+  void wrap(const Args& a) {
+    wrapWidth_ = a[1] == "off" ? 0 : parseInt(a[1], "wrap width");
+    wrapIndent_ = a.words.size() > 2 ? parseInt(a[2], "indent") : 0;
+    if (wrapWidth_ > kWidth) throw CompileError("wrap width above 80");
+  }
+  void rule(const Args& a) { nextRule_ = parseRule(a[1]); }
+  void hr(const Args& a) { push(emptyLine(parseRule(a[1]))); }
+  void blank(const Args& a) {
+    for (int i = parseInt(a[1], "count"); i > 0; --i) push(emptyLine());
+  }
+  void title(const Args& a) { pushAll(titleBlock(a.rest(2), parseRule(a[1]))); }
+  void banner(const Args& a) {
+    pushAll(blockBanner(a.rest(4), parseColour(a[1]), parseColour(a[2]), parseInt(a[3], "column")));
+  }
+  void logo(const Args& a) {
+    pushAll(halfBlockLogo(a.rest(4), parseColour(a[1]), parseColour(a[2]), parseInt(a[3], "column")));
+  }
+  void frame(const Args& a) { pushAll(framedBanner(a.rest(3), parseColour(a[1]), parseColour(a[2]))); }
+  void chart(const Args& a);
+  void group(const Args& a);
+  void module(const Args& a);
+  void tune(const Args& a);
+  void end(const Args&) { ended_ = true; }
+
+  const Charts& charts_;
+  const std::vector<Release>& releases_;
+  const Credits* credits_;
+  const Substitutions subst_;
+  const Lookup lookup_;
+
+  Article article_;
+  char colour_ = '1', style_ = '1', nextRule_ = '0';
+  int wrapWidth_ = 0, wrapIndent_ = 0;
+  std::vector<Cell> paragraph_;
+  bool inParagraph_ = false;
+  bool ended_ = false;
+  std::set<std::string> groupsShown_;
+};
+
+const std::map<std::string, ArticleCompiler::Directive> ArticleCompiler::kDirectives = {
+    {"@lines", {1, &ArticleCompiler::lines}},   {"@colour", {1, &ArticleCompiler::colour}},
+    {"@style", {1, &ArticleCompiler::style}},   {"@wrap", {1, &ArticleCompiler::wrap}},
+    {"@rule", {1, &ArticleCompiler::rule}},     {"@hr", {1, &ArticleCompiler::hr}},
+    {"@blank", {1, &ArticleCompiler::blank}},   {"@title", {2, &ArticleCompiler::title}},
+    {"@banner", {4, &ArticleCompiler::banner}}, {"@logo", {4, &ArticleCompiler::logo}},
+    {"@frame", {3, &ArticleCompiler::frame}},   {"@chart", {1, &ArticleCompiler::chart}},
+    {"@group", {1, &ArticleCompiler::group}},   {"@module", {1, &ArticleCompiler::module}},
+    {"@tune", {1, &ArticleCompiler::tune}},     {"@end", {0, &ArticleCompiler::end}},
+};
+
+void ArticleCompiler::push(Line l) {
+  if (nextRule_ != '0') {
+    l.rule = nextRule_;
+    nextRule_ = '0';
+  }
+  article_.lines.push_back(std::move(l));
+}
+
+void ArticleCompiler::flush() {
+  if (!inParagraph_) return;
+  for (const auto& cells : wrapCells(paragraph_, wrapWidth_, wrapIndent_, colour_, style_))
+    push(makeLine(cells, colour_, style_));
+  paragraph_.clear();
+  inParagraph_ = false;
+}
+
+void ArticleCompiler::line(const std::string& line) {
+  if (ended_) {
+    if (!line.empty()) throw CompileError("text after @end");
+    return;
+  }
+  if (line.empty() || line[0] != '@') return text(line);
+  flush();
+  Args args{line, splitWords(line)};
+  const auto it = kDirectives.find(args[0]);
+  if (it == kDirectives.end()) throw CompileError("unknown directive " + args[0]);
+  if (args.words.size() < it->second.arguments + 1)
+    throw CompileError(args[0] + " needs " + std::to_string(it->second.arguments) + " argument(s)");
+  (this->*it->second.run)(args);
+}
+
+void ArticleCompiler::text(const std::string& line) {
+  if (wrapWidth_ == 0) {
+    push(line.empty() ? emptyLine() : makeLine(parseMarkup(line, colour_, style_, lookup_), colour_, style_));
+    return;
+  }
+  if (line.empty()) {
+    flush();
+    push(emptyLine());
+    return;
+  }
+  if (inParagraph_) paragraph_.push_back({' ', colour_, style_});
+  const auto cells = parseMarkup(line, colour_, style_, lookup_);
+  paragraph_.insert(paragraph_.end(), cells.begin(), cells.end());
+  inParagraph_ = true;
+}
+
+void ArticleCompiler::chart(const Args& a) {
+  const std::vector<ChartRow>* rows = a[1] == "monthly"   ? &charts_.monthly
+                                      : a[1] == "yearly"  ? &charts_.yearly
+                                      : a[1] == "alltime" ? &charts_.allTime
+                                                          : nullptr;
+  if (!rows) throw CompileError("unknown chart " + a[1]);
+  push(chartHeader());
+  for (const auto& r : *rows) push(chartRow(r));
+}
+
+// A compact logo, then the group's release table and total.
+void ArticleCompiler::group(const Args& a) {
+  const std::string& g = a[1];
+  if (!groupsShown_.insert(g).second) throw CompileError("group shown twice: " + g);
+  std::vector<Release> own;
+  for (const auto& r : releases_) {
+    if (r.group == g) own.push_back(r);
+  }
+  if (own.empty()) throw CompileError("group without releases this month: " + g);
+  std::stable_sort(own.begin(), own.end(), [](const Release& x, const Release& y) {
+    return x.month != y.month ? x.month < y.month : x.day < y.day;
+  });
+  pushAll(halfBlockLogo(g, 'Q', 'U', 3));
+  push(emptyLine());
+  push(releaseHeader());
+  int total = 0;
+  for (const auto& r : own) {
+    push(releaseRow(r));
+    total += r.tenths;
+  }
+  push(releaseRuleLine());
+  push(releaseTotal(total));
+}
+
+// "  MUSIC n - Title - composed by Musician"
+void ArticleCompiler::module(const Args& a) {
+  if (!credits_) throw CompileError("@module needs the music credits");
+  const int m = parseInt(a[1], "module");
+  if (m < 1 || m > 4) throw CompileError("modules run 1..4");
+  LineBuilder b;
+  b.put("  ", kPlain).put("MUSIC " + std::to_string(m), 'U').put(" - ", kPlain);
+  b.put(credits_->moduleTitle[m], 'O').put(" - composed by ", kPlain).put(credits_->moduleMusician[m], 'Q');
+  push(b.line());
+}
+
+// "  Fn    Title ....... description"
+void ArticleCompiler::tune(const Args& a) {
+  if (!credits_) throw CompileError("@tune needs the music credits");
+  const int t = parseInt(a[1], "tune");
+  if (t < 1 || t > 12) throw CompileError("tunes run 1..12");
+  LineBuilder b;
+  b.put("  ", kPlain).put("F" + std::to_string(t), 'U').padTo(8);
+  b.put(credits_->tuneTitle[t], 'O').put(" ", kPlain);
+  b.put(std::string(std::max(1, 28 - b.column()), '.'), kLeaderDots).put(" ", kPlain);
+  for (const auto& c : parseMarkup(a.rest(2), colour_, style_, lookup_)) b.putByte(c.ch, c.colour);
+  push(b.line());
+}
+
+Article ArticleCompiler::finish(const std::string& name, bool strictCount) {
+  flush();
+  if (!ended_) throw CompileError(name + ": missing @end");
+  if (nextRule_ != '0') throw CompileError(name + ": @rule without a line after it");
+  if (!groupsShown_.empty()) {
+    for (const auto& r : charts_.monthly) {
+      if (!groupsShown_.count(r.name)) throw CompileError(name + ": no @group section for " + r.name);
+    }
+  }
+  if (article_.expectedLines >= 0 && article_.expectedLines != static_cast<int>(article_.lines.size())) {
+    const std::string message = name + ": " + std::to_string(article_.lines.size()) + " lines, @lines says " +
+                                std::to_string(article_.expectedLines);
+    if (strictCount) throw CompileError(message);
+    std::fprintf(stderr, "contentc: %s\n", message.c_str());
+  }
+  return article_;
+}
+
+}  // namespace
+
 Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
                        const std::vector<Release>& releases, bool strictCount, const Credits* credits) {
-  Article article;
-  const Substitutions subst{charts, releases, credits};
-  const Lookup lookup = [&](const std::string& k, std::string& v) { return subst(k, v); };
-  char colour = '1', style = '1', nextRule = '0';
-  int wrapWidth = 0, wrapIndent = 0;
-  std::vector<Cell> paragraph;
-  bool inParagraph = false;
-  bool ended = false;
-  std::set<std::string> groupsShown;
-  bool usesGroups = false;
+  ArticleCompiler compiler(charts, releases, credits);
   int lineNo = 0;
-
-  auto push = [&](Line l) {
-    if (nextRule != '0') {
-      l.rule = nextRule;
-      nextRule = '0';
-    }
-    article.lines.push_back(std::move(l));
-  };
-  auto flush = [&] {
-    if (!inParagraph) return;
-    for (const auto& cells : wrapCells(paragraph, wrapWidth, wrapIndent, colour, style))
-      push(makeLine(cells, colour, style));
-    paragraph.clear();
-    inParagraph = false;
-  };
-
   try {
     for (const std::string& raw : splitLines(source)) {
       ++lineNo;
       const std::string line = trimRight(raw);
-      if (ended) {
-        if (!line.empty() && line[0] != '#') throw CompileError("text after @end");
-        continue;
-      }
       if (!line.empty() && line[0] == '#') continue;
-      if (!line.empty() && line[0] == '@') {
-        flush();
-        const auto w = splitWords(line);
-        const std::string& d = w[0];
-        auto need = [&](std::size_t n) {
-          if (w.size() < n + 1) throw CompileError(d + " needs " + std::to_string(n) + " argument(s)");
-        };
-        if (d == "@lines") {
-          need(1);
-          article.expectedLines = parseInt(w[1], "line count");
-        } else if (d == "@colour") {
-          need(1);
-          colour = parseColour(w[1]);
-        } else if (d == "@style") {
-          need(1);
-          if (w[1] != "1" && w[1] != "2") throw CompileError("bad style " + w[1]);
-          style = w[1][0];
-        } else if (d == "@wrap") {
-          need(1);
-          wrapWidth = w[1] == "off" ? 0 : parseInt(w[1], "wrap width");
-          wrapIndent = w.size() > 2 ? parseInt(w[2], "indent") : 0;
-          if (wrapWidth > kWidth) throw CompileError("wrap width above 80");
-        } else if (d == "@rule") {
-          need(1);
-          nextRule = parseRule(w[1]);
-        } else if (d == "@hr") {
-          need(1);
-          push(emptyLine(parseRule(w[1])));
-        } else if (d == "@blank") {
-          need(1);
-          for (int i = parseInt(w[1], "count"); i > 0; --i) push(emptyLine());
-        } else if (d == "@title") {
-          need(2);
-          for (auto& l : titleBlock(tail(line, 2), parseRule(w[1]))) push(l);
-        } else if (d == "@banner") {
-          need(4);
-          for (auto& l : blockBanner(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
-            push(l);
-        } else if (d == "@logo") {
-          need(4);
-          for (auto& l : halfBlockLogo(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
-            push(l);
-        } else if (d == "@frame") {
-          need(3);
-          for (auto& l : framedBanner(tail(line, 3), parseColour(w[1]), parseColour(w[2]))) push(l);
-        } else if (d == "@chart") {
-          need(1);
-          const std::vector<ChartRow>* rows = w[1] == "monthly"   ? &charts.monthly
-                                              : w[1] == "yearly"  ? &charts.yearly
-                                              : w[1] == "alltime" ? &charts.allTime
-                                                                  : nullptr;
-          if (!rows) throw CompileError("unknown chart " + w[1]);
-          push(chartHeader());
-          for (const auto& r : *rows) push(chartRow(r));
-        } else if (d == "@group") {
-          need(1);
-          usesGroups = true;
-          const std::string& g = w[1];
-          if (!groupsShown.insert(g).second) throw CompileError("group shown twice: " + g);
-          std::vector<Release> own;
-          for (const auto& r : releases) {
-            if (r.group == g) own.push_back(r);
-          }
-          if (own.empty()) throw CompileError("group without releases this month: " + g);
-          std::stable_sort(own.begin(), own.end(), [](const Release& a, const Release& b) {
-            return a.month != b.month ? a.month < b.month : a.day < b.day;
-          });
-          for (auto& l : halfBlockLogo(g, 'Q', 'U', 3)) push(l);
-          push(emptyLine());
-          push(releaseHeader());
-          int total = 0;
-          for (const auto& r : own) {
-            push(releaseRow(r));
-            total += r.tenths;
-          }
-          push(releaseRuleLine());
-          push(releaseTotal(total));
-        } else if (d == "@module") {
-          // "  MUSIC n  - Title -  composed by Musician"
-          need(1);
-          if (!credits) throw CompileError("@module needs the music credits");
-          const int m = parseInt(w[1], "module");
-          if (m < 1 || m > 4) throw CompileError("modules run 1..4");
-          LineBuilder b;
-          b.put("  ", kPlain).put("MUSIC " + std::to_string(m), 'U').put(" - ", kPlain);
-          b.put(credits->moduleTitle[m], 'O').put(" - composed by ", kPlain).put(credits->moduleMusician[m], 'Q');
-          push(b.line());
-        } else if (d == "@tune") {
-          // "  Fn    Title ....... description"
-          need(1);
-          if (!credits) throw CompileError("@tune needs the music credits");
-          const int t = parseInt(w[1], "tune");
-          if (t < 1 || t > 12) throw CompileError("tunes run 1..12");
-          LineBuilder b;
-          b.put("  ", kPlain).put("F" + std::to_string(t), 'U').padTo(8);
-          b.put(credits->tuneTitle[t], 'O').put(" ", kPlain);
-          b.put(std::string(std::max(1, 28 - b.column()), '.'), kLeaderDots).put(" ", kPlain);
-          for (const auto& c : parseMarkup(tail(line, 2), colour, style, lookup)) b.putByte(c.ch, c.colour);
-          push(b.line());
-        } else if (d == "@end") {
-          ended = true;
-        } else {
-          throw CompileError("unknown directive " + d);
-        }
-        continue;
-      }
-      if (wrapWidth > 0) {
-        if (line.empty()) {
-          flush();
-          push(emptyLine());
-          continue;
-        }
-        if (inParagraph) paragraph.push_back({' ', colour, style});
-        const auto cells = parseMarkup(line, colour, style, lookup);
-        paragraph.insert(paragraph.end(), cells.begin(), cells.end());
-        inParagraph = true;
-        continue;
-      }
-      push(line.empty() ? emptyLine() : makeLine(parseMarkup(line, colour, style, lookup), colour, style));
+      compiler.line(line);
     }
-    flush();
   } catch (const CompileError& e) {
     throw CompileError(name + ":" + std::to_string(lineNo) + ": " + e.what());
   }
-  if (!ended) throw CompileError(name + ": missing @end");
-  if (nextRule != '0') throw CompileError(name + ": @rule without a line after it");
-  if (usesGroups) {
-    for (const auto& r : charts.monthly) {
-      if (!groupsShown.count(r.name)) throw CompileError(name + ": no @group section for " + r.name);
-    }
-  }
-  if (article.expectedLines >= 0 && article.expectedLines != static_cast<int>(article.lines.size())) {
-    const std::string message = name + ": " + std::to_string(article.lines.size()) + " lines, @lines says " +
-                                std::to_string(article.expectedLines);
-    if (strictCount) throw CompileError(message);
-    std::fprintf(stderr, "contentc: %s\n", message.c_str());
-  }
-  return article;
+  return compiler.finish(name, strictCount);
 }
 
 // ---- the whole issue ---------------------------------------------------------
