@@ -99,10 +99,10 @@ TEST(Points, TenthsParseAndFormat) {
 }
 
 TEST(ChartRows, ColumnsAndColours) {
-  const ChartRow row{3, "MOSSRIG", 245, 24, 5};
+  const ChartRow row{3, "MOSAIK", 245, 24, 5};
   const Line l = chartRow(row);
   //                   1234567890123456789012345678901234567890123456789012345678901234567890123
-  EXPECT_EQ(l.text, "      3. MOSSRIG.................    24.5 ......         24 ......  2 UP");
+  EXPECT_EQ(l.text, "      3. MOSAIK..................    24.5 ......         24 ......  2 UP");
   EXPECT_EQ(l.colours.substr(0, 10), "1111111M11");
   EXPECT_EQ(l.colours.substr(16, 17), std::string(17, '3'));  // dot leader, columns 17..33
   EXPECT_EQ(l.colours.substr(70, 2), "77");                    // UP
@@ -227,6 +227,137 @@ TEST(Articles, WrappedParagraphsJoinSourceLines) {
   EXPECT_EQ(a.lines[1].text, "  five six");
   EXPECT_EQ(a.lines[2].text, "");
   EXPECT_EQ(a.lines[3].text, "  seven");
+}
+
+// ---- statements about the month ---------------------------------------------
+
+// A small month: ACE releases on Sunday 1st (two), Monday 2nd and Wednesday
+// 4th; BEE on Tuesday 3rd and Wednesday 4th. October had only BEE.
+struct SmallMonth {
+  std::vector<Release> releases = {
+      {"ACE", 11, 1, 10, "Alpha-ACE"},       {"ACE", 11, 1, 5, "Alpha.Update.v1.01-ACE"},
+      {"ACE", 11, 2, 15, "Beta.DVD9-ACE"},   {"ACE", 11, 4, 20, "Gamma.MULTi3.DVD9-ACE"},
+      {"BEE", 11, 3, 10, "Delta-BEE"},       {"BEE", 11, 4, 10, "Epsilon-BEE"},
+  };
+  Charts charts = buildCharts({{"ACE", 100, 80, 100, 80}, {"BEE", 200, 150, 900, 700}}, releases,
+                              {{1, "BEE", 30, 3}});
+  std::string value(const std::string& key) const {
+    return compileArticle("{=" + key + "}\n@end\n", "month.txt", charts, releases).lines.at(0).text;
+  }
+  Article compile(const std::string& source, const std::string& name = "month.txt") const {
+    return compileArticle(source, name, charts, releases);
+  }
+};
+
+TEST(MonthFacts, CountsDatesAndWeeksFromTheReleaseList) {
+  const SmallMonth m;
+  // key -> value
+  const std::pair<const char*, const char*> table[] = {
+      {"m.ACE.updates", "1"},  {"m.ACE.plain", "1"},      {"m.ACE.bonus", "1"},
+      {"m.ACE.double", "1"},   {"m.ACE.days", "3"},       {"m.ACE.idle", "1"},
+      {"m.ACE.first", "Sunday 1 November"},               {"m.ACE.last", "Wednesday 4 November"},
+      {"m.ACE.busiest", "Sunday 1 November"},             {"m.ACE.busiestcount", "2"},
+      {"m.ACE.idlefirst", "Tuesday 3 November"},          {"m.BEE.first", "Tuesday 3 November"},
+      {"m.1.updates", "1"},    {"m.first", "Sunday 1 November"},                {"m.last", "Wednesday 4 November"},
+      {"m.days", "4"},         {"m.busiest", "Sunday 1 November"},           {"m.week1", "6"},
+      {"m.week2", "0"},        {"m.new", "1"},            {"m.down", "1"},
+      {"m.faller", "BEE"},     {"m.BEE.listed", "yes"},   {"m.NOBODY.listed", "no"},
+      {"m.ACE.days:words", "three"},  {"m.ACE.releases:Words", "Four"},
+      {"m.ACE.last:nth", "4th"},      {"m.ACE.last:weekday", "Wednesday"},  {"m.BEE.rank:nth", "2nd"},
+  };
+  for (const auto& [key, value] : table) EXPECT_EQ(m.value(key), value) << key;
+  // Facts of a release list exist only for the month.
+  EXPECT_THROW(m.value("y.ACE.updates"), CompileError);
+  EXPECT_THROW(m.value("m.climber"), CompileError);  // nobody climbed
+  EXPECT_THROW(m.value("m.ACE.first:words"), CompileError);
+  EXPECT_THROW(m.value("m.ACE.points:nth"), CompileError);
+}
+
+TEST(MonthFacts, NumbersInWordsAndOrdinals) {
+  const Lookup lookup = [](const std::string& k, std::string& v) {
+    v = k.substr(1);
+    return k[0] == 'n';
+  };
+  // number -> words, ordinal
+  const std::tuple<const char*, const char*, const char*> table[] = {
+      {"0", "zero", "0th"},           {"13", "thirteen", "13th"},        {"21", "twenty-one", "21st"},
+      {"53", "fifty-three", "53rd"},  {"112", "one hundred and twelve", "112th"},
+      {"22", "twenty-two", "22nd"},   {"300", "three hundred", "300th"},
+  };
+  for (const auto& [n, words, nth] : table) {
+    EXPECT_EQ(text(parseMarkup(std::string("{=n") + n + ":words}", '1', '1', lookup)), words);
+    EXPECT_EQ(text(parseMarkup(std::string("{=n") + n + ":nth}", '1', '1', lookup)), nth);
+  }
+}
+
+TEST(Claims, TrueClaimsPrintNothing) {
+  const SmallMonth m;
+  const Article a = m.compile(
+      "@wrap 78\n"
+      "ACE{?m.ACE.rank == 1} lead{?m.ACE.updates < m.ACE.releases / 2}, most days{?m.ACE.days > m.days * 0.5}\n"
+      "but not all{?m.ACE.idle != 0}; first on {=m.ACE.first}{?m.ACE.first == Sunday 1 November}.\n"
+      "{?m.BEE.points - m.ACE.points < 1}{?p.BEE.rank >= 1}{?m.ACE.points + 1 > 5.5}{?m.ACE.dir == NEW}\n"
+      "@end\n");
+  ASSERT_EQ(a.lines.size(), 1u);
+  EXPECT_EQ(a.lines[0].text, "ACE lead, most days but not all; first on Sunday 1 November.");
+}
+
+TEST(Claims, AFalseStatementStopsTheBuildWithFileLineClaimAndTruth) {
+  const SmallMonth m;
+  // A note that says most of ACE's releases were updates: one of four was.
+  const std::string source =
+      "@wrap 78\n"
+      "ACE had a quiet month,\n"
+      "most of it updates{?m.ACE.updates > m.ACE.releases / 2}.\n"
+      "@end\n";
+  try {
+    m.compile(source, "04_notes.txt");
+    FAIL() << "a false claim compiled";
+  } catch (const CompileError& e) {
+    const std::string message = e.what();
+    EXPECT_NE(message.find("04_notes.txt:3:"), std::string::npos) << message;
+    EXPECT_NE(message.find("{?m.ACE.updates > m.ACE.releases / 2}"), std::string::npos) << message;
+    EXPECT_NE(message.find("m.ACE.updates is 1"), std::string::npos) << message;
+    EXPECT_NE(message.find("m.ACE.releases / 2 is 2"), std::string::npos) << message;
+  }
+  // Each kind of false claim: comparison, date, text, arithmetic.
+  for (const char* claim : {"{?m.ACE.rank == 2}", "{?m.ACE.days >= 4}", "{?m.ACE.first == Monday 2 November}",
+                            "{?m.ACE.dir == UP}", "{?m.ACE.points - m.BEE.points > 5}", "{?m.ACE.idle <= 0}",
+                            "{?m.BEE.listed == no}", "{?m.ACE.releases * 2 < 8}", "{?m.ACE.releases != 4}"})
+    EXPECT_THROW(m.compile(std::string(claim) + "\n@end\n"), CompileError) << claim;
+}
+
+TEST(Claims, MalformedClaimsAreErrorsNotSilence) {
+  const SmallMonth m;
+  for (const char* claim : {"{?m.ACE.rank}", "{?m.ACE.nothing == 1}", "{?m.ACE.first < 3}", "{?m.ACE.rank / 0 == 1}",
+                            "{? == 1}", "{?m.NOBODY.rank == 1}"})
+    EXPECT_THROW(m.compile(std::string(claim) + "\n@end\n"), CompileError) << claim;
+}
+
+TEST(ReleaseList, MarksOwnersAndTitlesListedTwice) {
+  const std::vector<Release> good = {
+      {"ACE", 11, 1, 10, "Alpha-ACE"},         {"ACE", 11, 1, 5, "Alpha.Update.v1.01-ACE"},
+      {"BEE", 11, 2, 15, "Alpha.MULTi5-BEE"},  // another edition of a title is not a duplicate
+      {"BEE", 11, 2, 20, "Beta.MULTi3.DVD9-BEE"},
+  };
+  EXPECT_NO_THROW(checkReleases(good));
+  const std::pair<Release, const char*> bad[] = {
+      {{"ACE", 11, 3, 15, "Gamma-ACE"}, "points do not follow"},        // 1.5 without a mark
+      {{"ACE", 11, 3, 10, "Gamma.DVD9-ACE"}, "points do not follow"},   // a mark without its points
+      {{"ACE", 11, 3, 10, "Gamma.Update.2-ACE"}, "points do not follow"},
+      {{"ACE", 11, 3, 10, "Gamma-BEE"}, "does not end in -ACE"},
+      {{"BEE", 11, 5, 10, "alpha-BEE"}, "listed twice, for ACE and BEE (11-01 and 11-05)"},
+  };
+  for (const auto& [release, why] : bad) {
+    auto list = good;
+    list.push_back(release);
+    try {
+      checkReleases(list);
+      ADD_FAILURE() << release.title << " passed";
+    } catch (const CompileError& e) {
+      EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(Banners, BlockLettersAndFrames) {

@@ -57,6 +57,16 @@ std::vector<std::string> splitWords(const std::string& s) {
   return out;
 }
 
+// A whole or decimal number, as the data and the claims write them.
+bool isNumber(const std::string& s, double* out = nullptr) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (end != s.c_str() + s.size() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '-')) return false;
+  if (out) *out = v;
+  return true;
+}
+
 // A text laid out cell by cell, for the generated page parts.
 class LineBuilder {
  public:
@@ -114,6 +124,104 @@ Line emptyLine(char rule) {
   return Line{"", std::string(kWidth, '1'), std::string(kWidth, '1'), rule};
 }
 
+namespace {
+
+std::string formatValue(const std::string& value, const std::string& format);
+
+// One side of a claim: a key, a number, "A + B", "A - B", "A * B" or "A / B"
+// of keys and numbers, or literal words (compared as text).
+struct ClaimSide {
+  std::string text;     // as written
+  std::string value;    // what it stands for
+  bool numeric = false;
+  double number = 0;
+  bool computed = false;  // a key was looked up
+};
+
+ClaimSide evaluateSide(const std::vector<std::string>& words, const Lookup& lookup) {
+  ClaimSide side;
+  for (const auto& w : words) side.text += (side.text.empty() ? "" : " ") + w;
+  if (words.empty()) throw CompileError("claim side missing");
+  auto operand = [&](const std::string& w, double& out) {
+    std::string v;
+    if (lookup && lookup(w, v)) {
+      side.computed = true;
+      if (!isNumber(v, &out)) throw CompileError(w + " is '" + v + "', not a number");
+      return;
+    }
+    if (!isNumber(w, &out)) throw CompileError("unknown value " + w + " in claim");
+  };
+  if (words.size() == 3 && words[1].size() == 1 && std::string("+-*/").find(words[1]) != std::string::npos) {
+    double a = 0, b = 0;
+    operand(words[0], a);
+    operand(words[2], b);
+    const char op = words[1][0];
+    if (op == '/' && b == 0) throw CompileError("division by zero in claim");
+    side.number = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : a / b;
+    side.numeric = true;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", side.number);
+    side.value = buf;
+    return side;
+  }
+  if (words.size() == 1) {
+    std::string v;
+    if (lookup && lookup(words[0], v)) {
+      side.computed = true;
+      side.value = v;
+    } else if (words[0].find('.') != std::string::npos && !isNumber(words[0])) {
+      throw CompileError("unknown value " + words[0] + " in claim");
+    } else {
+      side.value = words[0];
+    }
+  } else {
+    side.value = side.text;
+  }
+  side.numeric = isNumber(side.value, &side.number);
+  return side;
+}
+
+}  // namespace
+
+void checkClaim(const std::string& claim, const Lookup& lookup) {
+  static const char* ops[] = {"<=", ">=", "==", "!=", "<", ">"};
+  const auto words = splitWords(claim);
+  std::size_t at = words.size();
+  std::string op;
+  for (std::size_t i = 0; i < words.size() && at == words.size(); ++i) {
+    for (const char* o : ops) {
+      if (words[i] == o) {
+        at = i;
+        op = o;
+      }
+    }
+  }
+  if (at == words.size()) throw CompileError("claim {?" + claim + "} has no comparison (<, <=, ==, !=, >=, >)");
+  const ClaimSide left = evaluateSide({words.begin(), words.begin() + static_cast<long>(at)}, lookup);
+  const ClaimSide right = evaluateSide({words.begin() + static_cast<long>(at) + 1, words.end()}, lookup);
+  bool holds = false;
+  if (left.numeric && right.numeric) {
+    const double a = left.number, b = right.number, eps = 1e-9;
+    holds = op == "<"    ? a < b - eps
+            : op == "<=" ? a <= b + eps
+            : op == ">"  ? a > b + eps
+            : op == ">=" ? a >= b - eps
+            : op == "==" ? std::abs(a - b) <= eps
+                         : std::abs(a - b) > eps;
+  } else if (op == "==" || op == "!=") {
+    holds = (left.value == right.value) == (op == "==");
+  } else {
+    throw CompileError("claim {?" + claim + "} compares text with " + op);
+  }
+  if (holds) return;
+  std::string truth;
+  for (const ClaimSide* side : {&left, &right}) {
+    if (!side->computed) continue;
+    truth += (truth.empty() ? "" : ", ") + side->text + " is " + side->value;
+  }
+  throw CompileError("false claim {?" + claim + "}" + (truth.empty() ? "" : ": " + truth));
+}
+
 std::vector<Cell> parseMarkup(const std::string& source, char defaultColour, char defaultStyle,
                               const Lookup& lookup) {
   std::vector<Cell> cells;
@@ -143,9 +251,13 @@ std::vector<Cell> parseMarkup(const std::string& source, char defaultColour, cha
     } else if (tag.size() == 3 && tag[0] == '#' && std::isxdigit(static_cast<unsigned char>(tag[1])) &&
                std::isxdigit(static_cast<unsigned char>(tag[2]))) {
       cells.push_back({static_cast<unsigned char>(std::stoi(tag.substr(1), nullptr, 16)), colour, style});
+    } else if (tag.size() > 1 && tag[0] == '?') {
+      checkClaim(tag.substr(1), lookup);
     } else if (tag.size() > 1 && tag[0] == '=') {
+      const std::string key = tag.substr(1, tag.find(':') - 1);
       std::string value;
-      if (!lookup || !lookup(tag.substr(1), value)) throw CompileError("unknown value {" + tag + "}");
+      if (!lookup || !lookup(key, value)) throw CompileError("unknown value {" + tag + "}");
+      if (key.size() + 1 < tag.size()) value = formatValue(value, tag.substr(key.size() + 2));
       for (char v : value) cells.push_back({static_cast<unsigned char>(v), colour, style});
     } else {
       throw CompileError("unknown markup {" + tag + "}");
@@ -478,11 +590,130 @@ std::vector<Line> framedBanner(const std::string& text, char frame, char fg) {
   return out;
 }
 
+// ---- numbers and dates in words ---------------------------------------------
+
+// The charts cover one month of one year; dates in the prose name the weekday.
+constexpr int kYear = 2009;
+constexpr int kMonth = 11;
+
+std::string weekdayName(int year, int month, int day) {
+  static const char* names[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  const int y = month < 3 ? year - 1 : year;
+  return names[(y + y / 4 - y / 100 + y / 400 + offsets[month - 1] + day) % 7];
+}
+
+std::string dateName(int month, int day) {
+  static const char* months[] = {"January", "February", "March",     "April",   "May",      "June",
+                                 "July",    "August",   "September", "October", "November", "December"};
+  return weekdayName(kYear, month, day) + " " + std::to_string(day) + " " + months[month - 1];
+}
+
+std::string numberWords(int n) {
+  static const char* small[] = {"zero",    "one",     "two",       "three",    "four",     "five",    "six",
+                                "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
+                                "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen"};
+  static const char* tens[] = {"", "", "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety"};
+  if (n < 0 || n > 999) throw CompileError("no words for " + std::to_string(n));
+  if (n < 20) return small[n];
+  if (n < 100) return std::string(tens[n / 10]) + (n % 10 ? std::string("-") + small[n % 10] : "");
+  return std::string(small[n / 100]) + " hundred" + (n % 100 ? " and " + numberWords(n % 100) : "");
+}
+
+std::string ordinal(int n) {
+  const int lastTwo = n % 100, last = n % 10;
+  const char* suffix = (lastTwo >= 11 && lastTwo <= 13) ? "th" : last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+  return std::to_string(n) + suffix;
+}
+
+
+// Applies a `:format` to a looked-up value: words, Words (capitalised), nth
+// (a number or the day of a date as an ordinal), weekday (of a date).
+std::string formatValue(const std::string& value, const std::string& format) {
+  const auto words = splitWords(value);
+  const bool isDate = words.size() == 3 && isNumber(words[1]);
+  const std::string number = isDate ? words[1] : value;
+  if (format == "weekday") {
+    if (!isDate) throw CompileError(":weekday needs a date, got '" + value + "'");
+    return words[0];
+  }
+  if (!isNumber(number) || number.find('.') != std::string::npos)
+    throw CompileError(":" + format + " needs a whole number or a date, got '" + value + "'");
+  const int n = std::stoi(number);
+  if (format == "nth") return ordinal(n);
+  if (isDate) throw CompileError(":" + format + " does not apply to a date");
+  if (format == "words") return numberWords(n);
+  if (format == "Words") {
+    std::string w = numberWords(n);
+    w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
+    return w;
+  }
+  throw CompileError("unknown format :" + format);
+}
+
 // ---- article sources --------------------------------------------------------
+
+// What the month's release list says about one group, or about everybody.
+struct MonthFacts {
+  int byTenths[21] = {};  // releases per points value (index = tenths)
+  std::map<int, int> perDay;
+  int releases = 0;
+};
+
+MonthFacts monthFacts(const std::vector<Release>& releases, const std::string* group) {
+  MonthFacts f;
+  for (const auto& r : releases) {
+    if (group && r.group != *group) continue;
+    if (r.tenths >= 0 && r.tenths <= 20) ++f.byTenths[r.tenths];
+    ++f.perDay[r.day];
+    ++f.releases;
+  }
+  return f;
+}
+
+// Values of the facts fields (days, first, last, busiest, ...). `span` is the
+// first and last day of the whole month's list.
+bool factValue(const MonthFacts& f, const std::string& field, std::pair<int, int> span, std::string& value) {
+  if (f.perDay.empty()) return false;
+  const auto busiest = std::max_element(f.perDay.begin(), f.perDay.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+  const auto quietest = std::min_element(f.perDay.begin(), f.perDay.end(),
+                                         [](const auto& a, const auto& b) { return a.second < b.second; });
+  if (field == "updates") value = std::to_string(f.byTenths[5]);
+  else if (field == "plain") value = std::to_string(f.byTenths[10]);
+  else if (field == "bonus") value = std::to_string(f.byTenths[15]);
+  else if (field == "double") value = std::to_string(f.byTenths[20]);
+  else if (field == "days") value = std::to_string(f.perDay.size());
+  else if (field == "idle") value = std::to_string(span.second - span.first + 1 - static_cast<int>(f.perDay.size()));
+  else if (field == "first") value = dateName(kMonth, f.perDay.begin()->first);
+  else if (field == "last") value = dateName(kMonth, f.perDay.rbegin()->first);
+  else if (field == "busiest") value = dateName(kMonth, busiest->first);
+  else if (field == "busiestcount") value = std::to_string(busiest->second);
+  else if (field == "idlefirst" || field == "idlelast") {
+    int found = 0;
+    for (int d = span.first; d <= span.second; ++d) {
+      if (!f.perDay.count(d) && (!found || field == "idlelast")) found = d;
+    }
+    if (!found) return false;
+    value = dateName(kMonth, found);
+  } else if (field == "quietest") value = dateName(kMonth, quietest->first);
+  else if (field == "quietestcount") value = std::to_string(quietest->second);
+  else if (field.size() == 5 && field.rfind("week", 0) == 0 && field[4] >= '1' && field[4] <= '5') {
+    const int week = field[4] - '0';
+    int n = 0;
+    for (const auto& [day, count] : f.perDay) n += (day - 1) / 7 + 1 == week ? count : 0;
+    value = std::to_string(n);
+  } else {
+    return false;
+  }
+  return true;
+}
 
 struct Substitutions {
   const Charts& charts;
+  const std::vector<Release>& releases;
   const Credits* credits;
+
   bool operator()(const std::string& key, std::string& value) const {
     // music.composer, music.replay, music.N.title, music.N.musician, music.tN (tune title)
     if (key.rfind("music.", 0) == 0) {
@@ -505,17 +736,43 @@ struct Substitutions {
                                         : chart == "p" ? &charts.previous
                                                        : nullptr;
     if (!rows) return false;
+    std::pair<int, int> span{99, 0};
+    for (const auto& r : releases) span = {std::min(span.first, r.day), std::max(span.second, r.day)};
     const std::string rest = key.substr(first + 1);
     const auto second = rest.find('.');
     if (second == std::string::npos) {
-      int tenths = 0, releases = 0;
+      int tenths = 0, count = 0;
       for (const auto& r : *rows) {
         tenths += r.tenths;
-        releases += r.releases;
+        count += r.releases;
       }
+      auto moving = [&](const char* word) {
+        return std::to_string(std::count_if(rows->begin(), rows->end(),
+                                            [&](const ChartRow& r) { return movementWord(r) == word; }));
+      };
       if (rest == "count") value = std::to_string(rows->size());
+      else if (rest == "new") value = moving("NEW");
+      else if (rest == "up") value = moving("UP");
+      else if (rest == "down") value = moving("DOWN");
+      else if (rest == "same") value = moving("SAME");
+      else if (rest == "climber" || rest == "faller") {
+        // The group that moved furthest up (or down); the higher place wins a tie.
+        const ChartRow* best = nullptr;
+        int bestMove = 0;
+        for (const auto& r : *rows) {
+          if (r.previousRank == 0) continue;
+          const int move = rest == "climber" ? r.previousRank - r.rank : r.rank - r.previousRank;
+          if (move > bestMove) {
+            best = &r;
+            bestMove = move;
+          }
+        }
+        if (!best) return false;
+        value = best->name;
+      }
       else if (rest == "points") value = formatTenths(tenths);
-      else if (rest == "releases") value = std::to_string(releases);
+      else if (rest == "releases") value = std::to_string(count);
+      else if (chart == "m") return factValue(monthFacts(releases, nullptr), rest, span, value);
       else return false;
       return true;
     }
@@ -526,6 +783,10 @@ struct Substitutions {
     for (const auto& r : *rows) {
       if (byRank ? r.rank == std::stoi(who) : r.name == who) row = &r;
     }
+    if (field == "listed") {
+      value = row ? "yes" : "no";
+      return true;
+    }
     if (!row) return false;
     if (field == "name") value = row->name;
     else if (field == "points") value = formatTenths(row->tenths);
@@ -534,6 +795,7 @@ struct Substitutions {
     else if (field == "prev") value = row->previousRank ? std::to_string(row->previousRank) : "-";
     else if (field == "move") value = movementAmount(*row);
     else if (field == "dir") value = movementWord(*row);
+    else if (chart == "m") return factValue(monthFacts(releases, &row->name), field, span, value);
     else return false;
     return true;
   }
@@ -568,182 +830,238 @@ std::string tail(const std::string& line, int n) {
 
 }  // namespace
 
+namespace {
+
+// The state of one article while its source is read, and one handler per
+// directive. Text lines go to `text`; directives are looked up in `kDirectives`.
+class ArticleCompiler {
+ public:
+  ArticleCompiler(const Charts& charts, const std::vector<Release>& releases, const Credits* credits)
+      : charts_(charts), releases_(releases), credits_(credits), subst_{charts, releases, credits},
+        lookup_([this](const std::string& k, std::string& v) { return subst_(k, v); }) {}
+
+  // One source line (comments already skipped, trailing blanks cut).
+  void line(const std::string& line);
+  // After the last line: ends the open paragraph and checks what spans the article.
+  Article finish(const std::string& name, bool strictCount);
+
+ private:
+  // A directive line split into words; `rest(n)` is the text after the first n words.
+  struct Args {
+    const std::string& line;
+    std::vector<std::string> words;
+    const std::string& operator[](std::size_t i) const { return words[i]; }
+    std::string rest(int n) const { return tail(line, n); }
+  };
+  struct Directive {
+    std::size_t arguments;  // at least this many after the name
+    void (ArticleCompiler::*run)(const Args&);
+  };
+  static const std::map<std::string, Directive> kDirectives;
+
+  void push(Line l);
+  void pushAll(const std::vector<Line>& lines) {
+    for (const auto& l : lines) push(l);
+  }
+  void flush();
+  void text(const std::string& line);
+
+  void lines(const Args& a) { article_.expectedLines = parseInt(a[1], "line count"); }
+  void colour(const Args& a) { colour_ = parseColour(a[1]); }
+  void style(const Args& a) {
+    if (a[1] != "1" && a[1] != "2") throw CompileError("bad style " + a[1]);
+    style_ = a[1][0];
+  }
+  void wrap(const Args& a) {
+    wrapWidth_ = a[1] == "off" ? 0 : parseInt(a[1], "wrap width");
+    wrapIndent_ = a.words.size() > 2 ? parseInt(a[2], "indent") : 0;
+    if (wrapWidth_ > kWidth) throw CompileError("wrap width above 80");
+  }
+  void rule(const Args& a) { nextRule_ = parseRule(a[1]); }
+  void hr(const Args& a) { push(emptyLine(parseRule(a[1]))); }
+  void blank(const Args& a) {
+    for (int i = parseInt(a[1], "count"); i > 0; --i) push(emptyLine());
+  }
+  void title(const Args& a) { pushAll(titleBlock(a.rest(2), parseRule(a[1]))); }
+  void banner(const Args& a) {
+    pushAll(blockBanner(a.rest(4), parseColour(a[1]), parseColour(a[2]), parseInt(a[3], "column")));
+  }
+  void logo(const Args& a) {
+    pushAll(halfBlockLogo(a.rest(4), parseColour(a[1]), parseColour(a[2]), parseInt(a[3], "column")));
+  }
+  void frame(const Args& a) { pushAll(framedBanner(a.rest(3), parseColour(a[1]), parseColour(a[2]))); }
+  void chart(const Args& a);
+  void group(const Args& a);
+  void module(const Args& a);
+  void tune(const Args& a);
+  void end(const Args&) { ended_ = true; }
+
+  const Charts& charts_;
+  const std::vector<Release>& releases_;
+  const Credits* credits_;
+  const Substitutions subst_;
+  const Lookup lookup_;
+
+  Article article_;
+  char colour_ = '1', style_ = '1', nextRule_ = '0';
+  int wrapWidth_ = 0, wrapIndent_ = 0;
+  std::vector<Cell> paragraph_;
+  bool inParagraph_ = false;
+  bool ended_ = false;
+  std::set<std::string> groupsShown_;
+};
+
+const std::map<std::string, ArticleCompiler::Directive> ArticleCompiler::kDirectives = {
+    {"@lines", {1, &ArticleCompiler::lines}},   {"@colour", {1, &ArticleCompiler::colour}},
+    {"@style", {1, &ArticleCompiler::style}},   {"@wrap", {1, &ArticleCompiler::wrap}},
+    {"@rule", {1, &ArticleCompiler::rule}},     {"@hr", {1, &ArticleCompiler::hr}},
+    {"@blank", {1, &ArticleCompiler::blank}},   {"@title", {2, &ArticleCompiler::title}},
+    {"@banner", {4, &ArticleCompiler::banner}}, {"@logo", {4, &ArticleCompiler::logo}},
+    {"@frame", {3, &ArticleCompiler::frame}},   {"@chart", {1, &ArticleCompiler::chart}},
+    {"@group", {1, &ArticleCompiler::group}},   {"@module", {1, &ArticleCompiler::module}},
+    {"@tune", {1, &ArticleCompiler::tune}},     {"@end", {0, &ArticleCompiler::end}},
+};
+
+void ArticleCompiler::push(Line l) {
+  if (nextRule_ != '0') {
+    l.rule = nextRule_;
+    nextRule_ = '0';
+  }
+  article_.lines.push_back(std::move(l));
+}
+
+void ArticleCompiler::flush() {
+  if (!inParagraph_) return;
+  for (const auto& cells : wrapCells(paragraph_, wrapWidth_, wrapIndent_, colour_, style_))
+    push(makeLine(cells, colour_, style_));
+  paragraph_.clear();
+  inParagraph_ = false;
+}
+
+void ArticleCompiler::line(const std::string& line) {
+  if (ended_) {
+    if (!line.empty()) throw CompileError("text after @end");
+    return;
+  }
+  if (line.empty() || line[0] != '@') return text(line);
+  flush();
+  Args args{line, splitWords(line)};
+  const auto it = kDirectives.find(args[0]);
+  if (it == kDirectives.end()) throw CompileError("unknown directive " + args[0]);
+  if (args.words.size() < it->second.arguments + 1)
+    throw CompileError(args[0] + " needs " + std::to_string(it->second.arguments) + " argument(s)");
+  (this->*it->second.run)(args);
+}
+
+void ArticleCompiler::text(const std::string& line) {
+  if (wrapWidth_ == 0) {
+    push(line.empty() ? emptyLine() : makeLine(parseMarkup(line, colour_, style_, lookup_), colour_, style_));
+    return;
+  }
+  if (line.empty()) {
+    flush();
+    push(emptyLine());
+    return;
+  }
+  if (inParagraph_) paragraph_.push_back({' ', colour_, style_});
+  const auto cells = parseMarkup(line, colour_, style_, lookup_);
+  paragraph_.insert(paragraph_.end(), cells.begin(), cells.end());
+  inParagraph_ = true;
+}
+
+void ArticleCompiler::chart(const Args& a) {
+  const std::vector<ChartRow>* rows = a[1] == "monthly"   ? &charts_.monthly
+                                      : a[1] == "yearly"  ? &charts_.yearly
+                                      : a[1] == "alltime" ? &charts_.allTime
+                                                          : nullptr;
+  if (!rows) throw CompileError("unknown chart " + a[1]);
+  push(chartHeader());
+  for (const auto& r : *rows) push(chartRow(r));
+}
+
+// A compact logo, then the group's release table and total.
+void ArticleCompiler::group(const Args& a) {
+  const std::string& g = a[1];
+  if (!groupsShown_.insert(g).second) throw CompileError("group shown twice: " + g);
+  std::vector<Release> own;
+  for (const auto& r : releases_) {
+    if (r.group == g) own.push_back(r);
+  }
+  if (own.empty()) throw CompileError("group without releases this month: " + g);
+  std::stable_sort(own.begin(), own.end(), [](const Release& x, const Release& y) {
+    return x.month != y.month ? x.month < y.month : x.day < y.day;
+  });
+  pushAll(halfBlockLogo(g, 'Q', 'U', 3));
+  push(emptyLine());
+  push(releaseHeader());
+  int total = 0;
+  for (const auto& r : own) {
+    push(releaseRow(r));
+    total += r.tenths;
+  }
+  push(releaseRuleLine());
+  push(releaseTotal(total));
+}
+
+// "  MUSIC n - Title - composed by Musician"
+void ArticleCompiler::module(const Args& a) {
+  if (!credits_) throw CompileError("@module needs the music credits");
+  const int m = parseInt(a[1], "module");
+  if (m < 1 || m > 4) throw CompileError("modules run 1..4");
+  LineBuilder b;
+  b.put("  ", kPlain).put("MUSIC " + std::to_string(m), 'U').put(" - ", kPlain);
+  b.put(credits_->moduleTitle[m], 'O').put(" - composed by ", kPlain).put(credits_->moduleMusician[m], 'Q');
+  push(b.line());
+}
+
+// "  Fn    Title ....... description"
+void ArticleCompiler::tune(const Args& a) {
+  if (!credits_) throw CompileError("@tune needs the music credits");
+  const int t = parseInt(a[1], "tune");
+  if (t < 1 || t > 12) throw CompileError("tunes run 1..12");
+  LineBuilder b;
+  b.put("  ", kPlain).put("F" + std::to_string(t), 'U').padTo(8);
+  b.put(credits_->tuneTitle[t], 'O').put(" ", kPlain);
+  b.put(std::string(std::max(1, 28 - b.column()), '.'), kLeaderDots).put(" ", kPlain);
+  for (const auto& c : parseMarkup(a.rest(2), colour_, style_, lookup_)) b.putByte(c.ch, c.colour);
+  push(b.line());
+}
+
+Article ArticleCompiler::finish(const std::string& name, bool strictCount) {
+  flush();
+  if (!ended_) throw CompileError(name + ": missing @end");
+  if (nextRule_ != '0') throw CompileError(name + ": @rule without a line after it");
+  if (!groupsShown_.empty()) {
+    for (const auto& r : charts_.monthly) {
+      if (!groupsShown_.count(r.name)) throw CompileError(name + ": no @group section for " + r.name);
+    }
+  }
+  if (article_.expectedLines >= 0 && article_.expectedLines != static_cast<int>(article_.lines.size())) {
+    const std::string message = name + ": " + std::to_string(article_.lines.size()) + " lines, @lines says " +
+                                std::to_string(article_.expectedLines);
+    if (strictCount) throw CompileError(message);
+    std::fprintf(stderr, "contentc: %s\n", message.c_str());
+  }
+  return article_;
+}
+
+}  // namespace
+
 Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
                        const std::vector<Release>& releases, bool strictCount, const Credits* credits) {
-  Article article;
-  const Substitutions subst{charts, credits};
-  const Lookup lookup = [&](const std::string& k, std::string& v) { return subst(k, v); };
-  char colour = '1', style = '1', nextRule = '0';
-  int wrapWidth = 0, wrapIndent = 0;
-  std::vector<Cell> paragraph;
-  bool inParagraph = false;
-  bool ended = false;
-  std::set<std::string> groupsShown;
-  bool usesGroups = false;
+  ArticleCompiler compiler(charts, releases, credits);
   int lineNo = 0;
-
-  auto push = [&](Line l) {
-    if (nextRule != '0') {
-      l.rule = nextRule;
-      nextRule = '0';
-    }
-    article.lines.push_back(std::move(l));
-  };
-  auto flush = [&] {
-    if (!inParagraph) return;
-    for (const auto& cells : wrapCells(paragraph, wrapWidth, wrapIndent, colour, style))
-      push(makeLine(cells, colour, style));
-    paragraph.clear();
-    inParagraph = false;
-  };
-
   try {
     for (const std::string& raw : splitLines(source)) {
       ++lineNo;
       const std::string line = trimRight(raw);
-      if (ended) {
-        if (!line.empty() && line[0] != '#') throw CompileError("text after @end");
-        continue;
-      }
       if (!line.empty() && line[0] == '#') continue;
-      if (!line.empty() && line[0] == '@') {
-        flush();
-        const auto w = splitWords(line);
-        const std::string& d = w[0];
-        auto need = [&](std::size_t n) {
-          if (w.size() < n + 1) throw CompileError(d + " needs " + std::to_string(n) + " argument(s)");
-        };
-        if (d == "@lines") {
-          need(1);
-          article.expectedLines = parseInt(w[1], "line count");
-        } else if (d == "@colour") {
-          need(1);
-          colour = parseColour(w[1]);
-        } else if (d == "@style") {
-          need(1);
-          if (w[1] != "1" && w[1] != "2") throw CompileError("bad style " + w[1]);
-          style = w[1][0];
-        } else if (d == "@wrap") {
-          need(1);
-          wrapWidth = w[1] == "off" ? 0 : parseInt(w[1], "wrap width");
-          wrapIndent = w.size() > 2 ? parseInt(w[2], "indent") : 0;
-          if (wrapWidth > kWidth) throw CompileError("wrap width above 80");
-        } else if (d == "@rule") {
-          need(1);
-          nextRule = parseRule(w[1]);
-        } else if (d == "@hr") {
-          need(1);
-          push(emptyLine(parseRule(w[1])));
-        } else if (d == "@blank") {
-          need(1);
-          for (int i = parseInt(w[1], "count"); i > 0; --i) push(emptyLine());
-        } else if (d == "@title") {
-          need(2);
-          for (auto& l : titleBlock(tail(line, 2), parseRule(w[1]))) push(l);
-        } else if (d == "@banner") {
-          need(4);
-          for (auto& l : blockBanner(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
-            push(l);
-        } else if (d == "@logo") {
-          need(4);
-          for (auto& l : halfBlockLogo(tail(line, 4), parseColour(w[1]), parseColour(w[2]), parseInt(w[3], "column")))
-            push(l);
-        } else if (d == "@frame") {
-          need(3);
-          for (auto& l : framedBanner(tail(line, 3), parseColour(w[1]), parseColour(w[2]))) push(l);
-        } else if (d == "@chart") {
-          need(1);
-          const std::vector<ChartRow>* rows = w[1] == "monthly"   ? &charts.monthly
-                                              : w[1] == "yearly"  ? &charts.yearly
-                                              : w[1] == "alltime" ? &charts.allTime
-                                                                  : nullptr;
-          if (!rows) throw CompileError("unknown chart " + w[1]);
-          push(chartHeader());
-          for (const auto& r : *rows) push(chartRow(r));
-        } else if (d == "@group") {
-          need(1);
-          usesGroups = true;
-          const std::string& g = w[1];
-          if (!groupsShown.insert(g).second) throw CompileError("group shown twice: " + g);
-          std::vector<Release> own;
-          for (const auto& r : releases) {
-            if (r.group == g) own.push_back(r);
-          }
-          if (own.empty()) throw CompileError("group without releases this month: " + g);
-          std::stable_sort(own.begin(), own.end(), [](const Release& a, const Release& b) {
-            return a.month != b.month ? a.month < b.month : a.day < b.day;
-          });
-          for (auto& l : halfBlockLogo(g, 'Q', 'U', 3)) push(l);
-          push(emptyLine());
-          push(releaseHeader());
-          int total = 0;
-          for (const auto& r : own) {
-            push(releaseRow(r));
-            total += r.tenths;
-          }
-          push(releaseRuleLine());
-          push(releaseTotal(total));
-        } else if (d == "@module") {
-          // "  MUSIC n  - Title -  composed by Musician"
-          need(1);
-          if (!credits) throw CompileError("@module needs the music credits");
-          const int m = parseInt(w[1], "module");
-          if (m < 1 || m > 4) throw CompileError("modules run 1..4");
-          LineBuilder b;
-          b.put("  ", kPlain).put("MUSIC " + std::to_string(m), 'U').put(" - ", kPlain);
-          b.put(credits->moduleTitle[m], 'O').put(" - composed by ", kPlain).put(credits->moduleMusician[m], 'Q');
-          push(b.line());
-        } else if (d == "@tune") {
-          // "  Fn    Title ....... description"
-          need(1);
-          if (!credits) throw CompileError("@tune needs the music credits");
-          const int t = parseInt(w[1], "tune");
-          if (t < 1 || t > 12) throw CompileError("tunes run 1..12");
-          LineBuilder b;
-          b.put("  ", kPlain).put("F" + std::to_string(t), 'U').padTo(8);
-          b.put(credits->tuneTitle[t], 'O').put(" ", kPlain);
-          b.put(std::string(std::max(1, 28 - b.column()), '.'), kLeaderDots).put(" ", kPlain);
-          for (const auto& c : parseMarkup(tail(line, 2), colour, style, lookup)) b.putByte(c.ch, c.colour);
-          push(b.line());
-        } else if (d == "@end") {
-          ended = true;
-        } else {
-          throw CompileError("unknown directive " + d);
-        }
-        continue;
-      }
-      if (wrapWidth > 0) {
-        if (line.empty()) {
-          flush();
-          push(emptyLine());
-          continue;
-        }
-        if (inParagraph) paragraph.push_back({' ', colour, style});
-        const auto cells = parseMarkup(line, colour, style, lookup);
-        paragraph.insert(paragraph.end(), cells.begin(), cells.end());
-        inParagraph = true;
-        continue;
-      }
-      push(line.empty() ? emptyLine() : makeLine(parseMarkup(line, colour, style, lookup), colour, style));
+      compiler.line(line);
     }
-    flush();
   } catch (const CompileError& e) {
     throw CompileError(name + ":" + std::to_string(lineNo) + ": " + e.what());
   }
-  if (!ended) throw CompileError(name + ": missing @end");
-  if (nextRule != '0') throw CompileError(name + ": @rule without a line after it");
-  if (usesGroups) {
-    for (const auto& r : charts.monthly) {
-      if (!groupsShown.count(r.name)) throw CompileError(name + ": no @group section for " + r.name);
-    }
-  }
-  if (article.expectedLines >= 0 && article.expectedLines != static_cast<int>(article.lines.size())) {
-    const std::string message = name + ": " + std::to_string(article.lines.size()) + " lines, @lines says " +
-                                std::to_string(article.expectedLines);
-    if (strictCount) throw CompileError(message);
-    std::fprintf(stderr, "contentc: %s\n", message.c_str());
-  }
-  return article;
+  return compiler.finish(name, strictCount);
 }
 
 // ---- the whole issue ---------------------------------------------------------
@@ -826,6 +1144,33 @@ void replaceAll(std::string& s, const std::string& from, const std::string& to) 
 
 }  // namespace
 
+void checkReleases(const std::vector<Release>& releases) {
+  std::map<std::string, const Release*> firstOfTitle;
+  for (const auto& r : releases) {
+    const std::string where = r.group + " " + formatTenths(r.tenths) + " " + r.title;
+    const std::string suffix = "-" + r.group;
+    if (r.title.size() <= suffix.size() || r.title.compare(r.title.size() - suffix.size(), suffix.size(), suffix) != 0)
+      throw CompileError("release title does not end in -" + r.group + ": " + where);
+    const std::string name = r.title.substr(0, r.title.size() - suffix.size());
+    const bool update = name.find(".Update.") != std::string::npos;
+    const bool multi = name.find(".MULTi") != std::string::npos;
+    const bool dvd9 = name.find(".DVD9") != std::string::npos;
+    const int expected = update ? 5 : multi && dvd9 ? 20 : multi || dvd9 ? 15 : 10;
+    if (r.tenths != expected)
+      throw CompileError("release points do not follow its marks (" + formatTenths(expected) + " expected): " + where);
+    std::string key;
+    for (char c : name) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto [it, isNew] = firstOfTitle.emplace(key, &r);
+    if (!isNew) {
+      const Release& a = *it->second;
+      char dates[32];
+      std::snprintf(dates, sizeof dates, "%02d-%02d and %02d-%02d", a.month, a.day, r.month, r.day);
+      throw CompileError("title " + name + " listed twice, for " + a.group + " and " + r.group + " (" + dates +
+                         "); only the first release of a title counts");
+    }
+  }
+}
+
 Issue compileIssue(const std::string& contentDir, bool strictCounts) {
   namespace fs = std::filesystem;
   const fs::path dir(contentDir);
@@ -854,9 +1199,10 @@ Issue compileIssue(const std::string& contentDir, bool strictCounts) {
     if (w.empty() || w[0][0] == '#') continue;
     if (w.size() < 4 || w[1].size() != 5 || w[1][2] != '-') throw CompileError("releases.txt: GROUP MM-DD POINTS TITLE: " + l);
     Release r{w[0], parseInt(w[1].substr(0, 2), "month"), parseInt(w[1].substr(3), "day"), parseTenths(w[2]), tail(l, 3)};
-    if (r.month != 11 || r.day < 1 || r.day > 25) throw CompileError("release outside November 1..25: " + l);
+    if (r.month != kMonth || r.day < 1 || r.day > 25) throw CompileError("release outside November 1..25: " + l);
     issue.releases.push_back(r);
   }
+  checkReleases(issue.releases);
   issue.charts = buildCharts(groups, issue.releases, previous);
 
   for (const auto& entry : fs::directory_iterator(dir / "articles")) {

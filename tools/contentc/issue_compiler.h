@@ -47,9 +47,16 @@ using Lookup = std::function<bool(const std::string& key, std::string& value)>;
 
 // Parses inline markup: {X} colour run (X one of 1-9, A-V), {.} back to the
 // default colour, {s1}/{s2} style run, {#HH} one byte by hex code, {{ a
-// literal '{', {=key} a substituted value. Everything else is literal text.
+// literal '{', {=key} a substituted value ({=key:format} formatted), {?claim}
+// a checked statement that prints nothing. Everything else is literal text.
 std::vector<Cell> parseMarkup(const std::string& source, char defaultColour, char defaultStyle,
                               const Lookup& lookup);
+
+// Checks a claim "LEFT OP RIGHT" (OP one of < <= == != >= >; each side a key,
+// a number, "A + B", "A - B", "A * B" or "A / B" of keys and numbers, or
+// literal words compared as text). Throws
+// a CompileError naming the claim and the true values when it does not hold.
+void checkClaim(const std::string& claim, const Lookup& lookup);
 
 // Lays cells into a line; cells past the text take the defaults. Throws if the
 // text is longer than 80 (81 allowed when the 81st is a space).
@@ -157,6 +164,12 @@ struct Issue {
 Article compileArticle(const std::string& source, const std::string& name, const Charts& charts,
                        const std::vector<Release>& releases, bool strictCount = true,
                        const Credits* credits = nullptr);
+
+// Checks the month's release list against the chart rules: every title ends
+// in its group's name, its points follow its marks (Update 0.5, DVD9 or MULTi
+// 1.5, both 2.0, else 1.0), and no title is listed for two groups (only the
+// first release of a title counts).
+void checkReleases(const std::vector<Release>& releases);
 
 // Reads the whole content folder.
 Issue compileIssue(const std::string& contentDir, bool strictCounts = true);
