@@ -90,10 +90,13 @@ TEST(ModuleFiles, TheReaderModuleIsAModernMultiChannelPiece) {
   EXPECT_TRUE(forward && pingPong && volumeEnv && panEnv && fadeout && autoVibrato);
 }
 
-TEST(ModuleFiles, TheOtherThreeAreClassicFourChannelPieces) {
+TEST(ModuleFiles, TheOtherThreeAreClassicAmigaTablePieces) {
+  // Harbour Lights keeps to four channels; the groove and the ballad
+  // give their drums and their held notes channels of their own.
+  const int channels[] = {0, 0, 4, 7, 8};
   for (int n = 2; n <= 4; ++n) {
     const Module m = load(n);
-    EXPECT_EQ(m.channels, 4) << n;
+    EXPECT_EQ(m.channels, channels[n]) << n;
     EXPECT_FALSE(m.linear) << n;
     EXPECT_EQ(m.speed, 6) << n;
     EXPECT_EQ(m.bpm, 125) << n;
@@ -241,6 +244,23 @@ TEST(ModuleFiles, TheReaderModuleUsesTheEffectVocabulary) {
   for (int e : expected) EXPECT_TRUE(used.count(e)) << "effect " << std::hex << e << " unused";
 }
 
+TEST(ModuleFiles, KickAndBassSitInTheMiddle) {
+  // The low end carries the mix on both speakers alike; placing is for the
+  // instruments above it.
+  for (int n = 1; n <= 4; ++n) {
+    int found = 0;
+    for (const Instrument& ins : load(n).instruments) {
+      if (ins.name.find("kick") == std::string::npos && ins.name.find("bass") == std::string::npos) continue;
+      for (const Sample& s : ins.samples) {
+        EXPECT_NEAR(s.panning, 128, 16) << n << " " << ins.name;
+        ++found;
+      }
+      EXPECT_FALSE(ins.panning.enabled()) << n << " " << ins.name;
+    }
+    EXPECT_GE(found, 1) << n;
+  }
+}
+
 TEST(ModuleFiles, StayCompact) {
   for (int n = 1; n <= 4; ++n) EXPECT_LE(std::filesystem::file_size(committed(n)), 420u * 1024) << n;
 }
@@ -268,6 +288,31 @@ TEST(ModuleMix, PlaysWithoutClippingAndLoudEnough) {
     const double rmsDb = 10.0 * std::log10(energy / count / (32768.0 * 32768.0));
     EXPECT_LT(peak, 32767.0) << "module " << n << " clips";
     EXPECT_GT(rmsDb, -24.0) << "module " << n << " is too quiet";
+  }
+}
+
+// The first 30 s through the player: the side (left minus right) must carry
+// a share of the energy, as instruments placed across the field give it; a
+// module whose instruments all sit in the middle renders below -60 dB.
+TEST(ModuleMix, EveryModuleIsInStereo) {
+  constexpr double kFloorDb = -30.0;
+  for (int n = 1; n <= 4; ++n) {
+    const std::vector<uint8_t> bytes = readFile(committed(n));
+    xm::OfflineRenderer renderer;
+    ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+    std::vector<float> block(2 * xm::kBlockFrames);
+    double mid = 0, side = 0;
+    for (int64_t done = 0; done < 30LL * xm::kMixRate; done += xm::kBlockFrames) {
+      renderer.renderBlockFloat(block.data());
+      for (size_t i = 0; i < block.size(); i += 2) {
+        const double l = block[i], r = block[i + 1];
+        mid += (l + r) * (l + r);
+        side += (l - r) * (l - r);
+      }
+    }
+    ASSERT_GT(mid, 0.0) << n;
+    const double sideDb = side > 0 ? 10.0 * std::log10(side / mid) : -99.0;
+    EXPECT_GT(sideDb, kFloorDb) << "module " << n << " is (near) mono";
   }
 }
 
