@@ -27,13 +27,11 @@ std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
   constexpr int P = 32;  // one chip cycle; rendered for relative note 0
 
-  Sample lead = makeSample(repeat([] {
-    Wave w(32);
-    for (int i = 0; i < 32; ++i) w[i] = i < 8 ? 1.0 : -1.0;  // 25% pulse, raw like the chips
-    return w;
-  }(), 4), false, 0.85, LoopMode::Forward, P);
+  // A 25% pulse with its top harmonics taken off, so the lead sings rather
+  // than buzzes over the arp.
+  Sample lead = makeSample(repeat(squareCycle(P, 0.25, 9), 4), false, 0.85, LoopMode::Forward, P);
   tune(lead, 0, P, kRate0);
-  lead.volume = 46;
+  lead.volume = 54;
   lead.panning = 150;
   Instrument leadIns = instrument("pulse lead", lead, adsr(1, 12, 44), 600);
   leadIns.vibratoType = 0; leadIns.vibratoSweep = 24; leadIns.vibratoDepth = 6; leadIns.vibratoRate = 20;
@@ -45,7 +43,7 @@ std::vector<Instrument> makeInstruments() {
     return w;
   }(), 4), false, 0.8, LoopMode::Forward, P);
   tune(arp, 0, P, kRate0);
-  arp.volume = 26;
+  arp.volume = 22;
   arp.panning = 84;
   v.push_back(instrument("square arp", arp, adsr(0, 20, 36), 900));
 
@@ -68,19 +66,19 @@ std::vector<Instrument> makeInstruments() {
   for (size_t i = 0; i < sn.size() && i < body.size(); ++i) sn[i] = 0.5 * sn[i] + 0.7 * body[i];
   Sample s = makeSample(sn, false, 0.95);
   s.relativeNote = 12 - (nSnare - kMiddleC);
-  s.volume = 46;
+  s.volume = 42;
   s.panning = 140;
   v.push_back(instrument("noise snare", s));
 
   Sample h = makeSample(chipNoise(kRate24, 0.05, 0.012, 1, 55), false, 0.7);
   h.relativeNote = 24 - (nHat - kMiddleC);
-  h.volume = 24;
+  h.volume = 20;
   h.panning = 188;
   v.push_back(instrument("hat", h));
 
   Sample oh = makeSample(chipNoise(kRate24, 0.3, 0.08, 1, 56), false, 0.6);
   oh.relativeNote = 24 - (nOpen - kMiddleC);
-  oh.volume = 22;
+  oh.volume = 18;
   oh.panning = 72;
   v.push_back(instrument("open hat", oh));
 
