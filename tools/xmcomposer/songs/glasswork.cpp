@@ -117,7 +117,7 @@ std::vector<Instrument> makeInstruments() {
                                      LoopMode::Forward, P * 32, 44),
                              adsr(2, 16, 48), 700),
                   0, 40, 8, 16));
-  v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26),
+  v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26, 88),
                          adsr(0, 60, 8), 400));
   v.push_back(instrument("e-piano", pitched(fm(P, 64, 1.0, 1.8, 0.3, 1), 0.9, LoopMode::Forward, P, 28),
                          adsr(0, 30, 20), 1200));
@@ -266,6 +266,9 @@ void place(PatternBuilder& p, const Layers& l) {
     if (p.at(r, cLeadEcho).note) p.fx(cLeadEcho, r, kSetPan, 60);
     if (p.at(r, cBellEcho).note) p.fx(cBellEcho, r, kSetPan, 196);
     if (p.at(r, cHarm).note && !p.at(r, cHarm).effect) p.fx(cHarm, r, kSetPan, 168);
+    if (l.counter[0] || l.counter[1]) {
+      if (p.at(r, cChip).note && p.at(r, cChip).note != kKeyOff) p.fx(cChip, r, kSetPan, 76);
+    }
   }
 }
 
