@@ -291,6 +291,51 @@ TEST(ModuleMix, PlaysWithoutClippingAndLoudEnough) {
   }
 }
 
+// Glasswork's form: four intro patterns, eight of verse, eight of chorus,
+// four of break, then verse and chorus again (every pattern 3.84 s long
+// until the break).
+TEST(ModuleFiles, GlassworksSecondHalfIsNotAReplay) {
+  const Module m = load(1);
+  ASSERT_GE(m.order.size(), 40u);
+  for (int section : {4, 12}) {  // verse, chorus
+    int notes = 0, same = 0;
+    for (int i = 0; i < 8; ++i) {
+      const Pattern& first = m.patterns[m.order[section + i]];
+      const Pattern& again = m.patterns[m.order[section + 20 + i]];
+      ASSERT_EQ(first.cells.size(), again.cells.size());
+      for (size_t c = 0; c < first.cells.size(); ++c) {
+        if (first.cells[c].note == 0 && again.cells[c].note == 0) continue;
+        ++notes;
+        same += first.cells[c].note == again.cells[c].note && first.cells[c].instrument == again.cells[c].instrument;
+      }
+    }
+    EXPECT_LT(same * 10, notes * 7) << "section at " << section << ": " << same << " of " << notes
+                                    << " notes as before";
+  }
+}
+
+TEST(ModuleMix, GlassworksChorusLifts) {
+  const std::vector<uint8_t> bytes = readFile(committed(1));
+  xm::OfflineRenderer renderer;
+  ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  constexpr double kPattern = 3.84;
+  std::vector<float> block(2 * xm::kBlockFrames);
+  double verse = 0, chorus = 0;
+  int64_t verseFrames = 0, chorusFrames = 0;
+  for (int64_t done = 0; done < static_cast<int64_t>(20 * kPattern * xm::kMixRate); done += xm::kBlockFrames) {
+    renderer.renderBlockFloat(block.data());
+    const double t = static_cast<double>(done) / xm::kMixRate;
+    double e = 0;
+    for (float v : block) e += static_cast<double>(v) * v;
+    if (t > 4 * kPattern + 1 && t < 12 * kPattern - 1) { verse += e; ++verseFrames; }
+    if (t > 12 * kPattern + 1 && t < 20 * kPattern - 1) { chorus += e; ++chorusFrames; }
+  }
+  ASSERT_GT(verseFrames, 0);
+  ASSERT_GT(chorusFrames, 0);
+  const double liftDb = 10.0 * std::log10((chorus / chorusFrames) / (verse / verseFrames));
+  EXPECT_GT(liftDb, 2.0) << "the chorus is only " << liftDb << " dB louder than the verse";
+}
+
 // The first 30 s through the player: the side (left minus right) must carry
 // a share of the energy, as instruments placed across the field give it; a
 // module whose instruments all sit in the middle renders below -60 dB.

@@ -11,7 +11,8 @@
 // brass stabs, kalimba chimes and the strings join in. The
 // second half is not a replay: its verse has a broken kick, a backbeat
 // snare, the marimba on the arp and a new bell counter-line; its chorus
-// the ride, the harmony all the way through and a whistle counter-melody.
+// the ride, a busier bass line, later stabs, the harmony all the way
+// through and a whistle counter-melody.
 //
 // Channels:
 //   0 kick   1 snare  2 clap   3 closed hat  4 open hat / ride  5 percussion
@@ -336,6 +337,8 @@ Module glasswork() {
   const char* arp1 = "1352135213521352";
   const char* arp2 = "1357531513575315";
   const char* stabs = ".1...1.1";
+  const char* stabsLate = "..1..1.1";
+  const char* pluckLine3 = "R.OR.ROmR..RO.FO";
   const char* chimesIntro = "5...3.....4...2.";
   const char* chimesChorus = "3.5.1.5.3.5.2.5.";
   const char* brokenKick = "k..k..k...k..k..";
@@ -457,18 +460,18 @@ Module glasswork() {
       l.lead = {leadB[bar], leadB[bar + 1]};
       l.harmony = {harmB[bar], harmB[bar + 1]};
       l.bell = {bellB[bar], bellB[bar + 1]};
-      l.kick = fourFloor;
+      l.kick = last && i % 2 == 1 ? fourFloorPush : fourFloor;
       l.clap = claps;
       l.snare = snareGhost;
       l.hats = hats16;
       l.open = last ? rides : offOpen;
       l.perc = perc1;
       l.sub = subPush;
-      l.pluck = pluckLine2;
+      l.pluck = last ? pluckLine3 : pluckLine2;
       l.pad = true;
       l.strings = true;
       l.arp = last ? arp1 : arp2;
-      l.stabs = stabs;
+      l.stabs = last ? stabsLate : stabs;
       l.stabIns = kBrass;
       l.chimes = chimesChorus;
       if (i >= 4 && !last) l.harmony = {nullptr, nullptr};
