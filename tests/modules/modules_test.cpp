@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -334,6 +335,115 @@ TEST(ModuleMix, GlassworksChorusLifts) {
   ASSERT_GT(chorusFrames, 0);
   const double liftDb = 10.0 * std::log10((chorus / chorusFrames) / (verse / verseFrames));
   EXPECT_GT(liftDb, 2.0) << "the chorus is only " << liftDb << " dB louder than the verse";
+}
+
+const Instrument* findInstrument(const Module& m, const std::string& name) {
+  for (const Instrument& ins : m.instruments) {
+    if (ins.name == name) return &ins;
+  }
+  return nullptr;
+}
+
+TEST(ModuleFiles, TheBalladsPianoStartsSoftly) {
+  // No hammer noise: the first 2 ms of the felt piano stay well under the
+  // sample's peak (a noise-excited string starts at full level).
+  const Module m = load(4);
+  const Instrument* piano = findInstrument(m, "felt piano");
+  ASSERT_NE(piano, nullptr);
+  ASSERT_EQ(piano->samples.size(), 1u);
+  const std::vector<int16_t>& d = piano->samples[0].data;
+  int peak = 0, onset = 0;
+  for (size_t i = 0; i < d.size(); ++i) {
+    peak = std::max(peak, std::abs(static_cast<int>(d[i])));
+    if (i < 33) onset = std::max(onset, std::abs(static_cast<int>(d[i])));  // 2 ms at 16726 Hz
+  }
+  EXPECT_LT(onset * 4, peak) << "onset " << onset << " of " << peak;
+}
+
+TEST(ModuleFiles, TheBalladsPianoFollowsTheSong) {
+  // The piano's figure in each bar (its rhythm and its intervals from the
+  // bar's first note) changes with the song: many different figures, and
+  // none that fills more than a quarter of the bars.
+  const Module m = load(4);
+  const Instrument* piano = findInstrument(m, "felt piano");
+  ASSERT_NE(piano, nullptr);
+  const int pianoNumber = static_cast<int>(piano - m.instruments.data()) + 1;
+  std::map<std::vector<int>, int> figures;
+  int bars = 0;
+  for (uint8_t o : m.order) {
+    const Pattern& p = m.patterns[o];
+    for (int bar = 0; bar * 32 < p.rows; ++bar) {
+      std::vector<int> figure;
+      int first = 0;
+      for (int r = bar * 32; r < std::min(p.rows, bar * 32 + 32); ++r) {
+        for (int c = 0; c < m.channels; ++c) {
+          const Cell& cell = p.cells[static_cast<size_t>(r) * m.channels + c];
+          if (cell.instrument != pianoNumber || cell.note == 0 || cell.note == kKeyOff) continue;
+          if (first == 0) first = cell.note;
+          figure.push_back(r - bar * 32);
+          figure.push_back(cell.note - first);
+        }
+      }
+      if (figure.empty()) continue;
+      ++figures[figure];
+      ++bars;
+    }
+  }
+  ASSERT_GT(bars, 0);
+  EXPECT_GE(figures.size(), 16u);
+  for (const auto& [figure, count] : figures) EXPECT_LE(count * 4, bars) << "one figure in " << count << " bars";
+}
+
+TEST(ModuleFiles, ChalkRainsDrumsHaveChannelsOfTheirOwn) {
+  // The kick never shares a channel with another drum, so a shaker or a
+  // rim never cuts it off.
+  const Module m = load(3);
+  std::map<int, std::set<int>> instrumentsOnChannel;
+  for (int p : std::set<int>(m.order.begin(), m.order.end())) {
+    const Pattern& pat = m.patterns[p];
+    for (size_t i = 0; i < pat.cells.size(); ++i) {
+      if (pat.cells[i].instrument) instrumentsOnChannel[static_cast<int>(i % m.channels)].insert(pat.cells[i].instrument);
+    }
+  }
+  const Instrument* kick = findInstrument(m, "soft kick");
+  ASSERT_NE(kick, nullptr);
+  const int kickNumber = static_cast<int>(kick - m.instruments.data()) + 1;
+  int kickChannels = 0;
+  for (const auto& [channel, used] : instrumentsOnChannel) {
+    if (!used.count(kickNumber)) continue;
+    ++kickChannels;
+    EXPECT_EQ(used.size(), 1u) << "channel " << channel << " plays the kick and other instruments";
+  }
+  EXPECT_GE(kickChannels, 1);
+}
+
+TEST(ModuleMix, ChalkRainHasQuietAndLoudSections) {
+  // The level of 3 s windows over the whole song: the loud sections (the
+  // 95th percentile) stand at least 5 dB above the quiet ones (the 10th), so
+  // a single quiet intro or fade does not count.
+  const std::vector<uint8_t> bytes = readFile(committed(3));
+  xm::OfflineRenderer renderer;
+  ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  const int64_t frames = xm::traceSong(*renderer.song(), 44100LL * 600, false).frames;
+  renderer.restart();
+  std::vector<float> block(2 * xm::kBlockFrames);
+  std::vector<double> windows;
+  double energy = 0;
+  int64_t inWindow = 0;
+  for (int64_t done = 0; done < frames; done += xm::kBlockFrames) {
+    renderer.renderBlockFloat(block.data());
+    for (float v : block) energy += static_cast<double>(v) * v;
+    inWindow += xm::kBlockFrames;
+    if (inWindow >= 3 * xm::kMixRate) {
+      windows.push_back(10.0 * std::log10(energy / inWindow + 1e-9));
+      energy = 0;
+      inWindow = 0;
+    }
+  }
+  ASSERT_GE(windows.size(), 10u);
+  std::sort(windows.begin(), windows.end());
+  const double low = windows[windows.size() / 10], high = windows[windows.size() * 19 / 20];
+  EXPECT_GT(high - low, 5.0) << "loud sections at " << high << " dB, quiet ones at " << low << " dB";
 }
 
 // The first 30 s through the player: the side (left minus right) must carry
