@@ -286,7 +286,7 @@ Module lastFerryHome() {
   const int pIntro1 = add(intro1);
   Section intro2 = sec(v2, {nullptr, nullptr}, kIntro2, true, nullptr);
   intro2.stringIns = kPad;
-  const int pIntro2 = add(intro2);
+  add(intro2);
   // Verse 1: reed over piano and bass, the pad holding the chord's fifth.
   for (const auto& [chords, tune, piano] : {std::tuple{v1, mv1, kVerse1}, std::tuple{v2, mv2, kVerse2},
                                             std::tuple{v3, mv3, kVerse3}, std::tuple{v4, mv4, kVerse4}}) {
@@ -349,13 +349,15 @@ Module lastFerryHome() {
       }
     }
   }
-  // The pad in the intro swells in with a volume slide.
-  Pattern& pi2 = m.patterns[pIntro2];
-  for (int c : kStringVoices) pi2.cells[0 * kChannels + c].volume = volumeColumn(8);
-  for (int r = 1; r < 48; ++r) {
+  // The pad swells in under the first chord with volume slides: the top
+  // voice up to full, the two inner voices to about 40.
+  Pattern& pi1 = m.patterns[pIntro1];
+  for (int c : kStringVoices) pi1.cells[0 * kChannels + c].volume = volumeColumn(8);
+  for (int r = 2; r <= 24; r += 2) {
     for (int c : kStringVoices) {
-      pi2.cells[r * kChannels + c].effect = kVolSlide;
-      pi2.cells[r * kChannels + c].param = c == kStringCh ? 0x10 : 0x08;
+      if (c != kStringCh && r % 4 != 0) continue;
+      pi1.cells[r * kChannels + c].effect = kVolSlide;
+      pi1.cells[r * kChannels + c].param = 0x10;
     }
   }
 
