@@ -1,4 +1,4 @@
-// "Chalk Rain" by Brin Hallows aka Fen: a laid-back four-channel groove.
+// "Chalk Rain" by Brin Hallows aka Fen: a laid-back groove on seven channels.
 //
 // Amiga table, 125 BPM, speed 6 on average: the kick channel swings the
 // sixteenths by alternating speed 7 and speed 5 on every row. 16 rows to
@@ -6,7 +6,8 @@
 // Channels: 0 kick (and the swing), 1 rim and clap, 2 shakers, 3 plucked
 // bass with a sine under it, 4 electric piano, 5 its echo (three rows late,
 // softer, on the other side), 6 lead (a breathy sine whistle, later the
-// organ). Each drum has a channel of its own, so a shaker never cuts a kick.
+// organ). Kick, rim and clap, and the shakers each have a channel, so a
+// shaker never cuts a kick.
 //
 // Dynamics: the global volume sets each section's level, from the quiet
 // intro and break (about -6 dB) to the full bridge (0 dB), and the

@@ -1,14 +1,17 @@
-// "Last Ferry Home" by Ravn: a melancholic four-channel ballad.
+// "Last Ferry Home" by Ravn: a melancholic ballad on eight channels.
 //
 // Amiga table, speed 6 at 125 BPM in half time: 8 rows to the beat, 32 to
 // the bar, two bars to the pattern. A minor.
 // Channels: 0 and 1 piano (its notes take turns on the two, so each rings
-// on under the next like a held pedal), 2 strings, 3 lead (a soft reed,
-// later a bell), 4 bass, 5 brushes. The piano part is written out note by note for every pattern: rolled
+// on under the next like a held pedal), 2 strings or pad (the top voice),
+// 3 lead (a soft reed, later a bell), 4 bass, 5 brushes, 6 and 7 the
+// strings' or pad's two inner voices.
+// The piano part is written out note by note for every pattern: rolled
 // chords in the intro and outro, eighths in the verse, flowing sixteenths
-// in the choruses, held chords under the bridge, its voicings moving by
-// step from chord to chord. The outro slows down with speed changes; the
-// first pattern sets speed 6 again when the song comes round.
+// in the first chorus, held chords under the bridge, rolled half-bar chords
+// with a climbing top in the last chorus, its voicings moving by step from
+// chord to chord. The outro slows down with speed changes; the first
+// pattern sets speed 6 again when the song comes round.
 //
 // Stereo: bass and reed in the middle, the piano's two voices left of
 // centre and near it, the strings right (drifting with their panning
