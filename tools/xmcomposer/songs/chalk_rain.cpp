@@ -1,20 +1,22 @@
-// "Chalk Rain" by Brin Hallows aka Fen: a laid-back groove on seven channels.
+// "Chalk Rain" by Brin Hallows aka Fen: a laid-back four-channel groove.
 //
-// Amiga table, 125 BPM, speed 6 on average: the kick channel swings the
+// Amiga table, 125 BPM, speed 6 on average: the beat channel swings the
 // sixteenths by alternating speed 7 and speed 5 on every row. 16 rows to
 // the bar, four bars to the pattern, D dorian.
-// Channels: 0 kick (and the swing), 1 rim and clap, 2 shakers, 3 plucked
-// bass with a sine under it, 4 electric piano, 5 its echo (three rows late,
-// softer, on the other side), 6 lead (a breathy sine whistle, later the
-// organ). Kick, rim and clap, and the shakers each have a channel, so a
-// shaker never cuts a kick.
+// Channels: 0 the beat (kick, rim and clap, and the swing), 1 the electric
+// piano's comping with the shakers in the gaps between its notes, 2
+// plucked bass with a sine under it, 3 lead (a breathy sine whistle, later
+// the organ). The kick and the rim share a channel but never crowd each
+// other: a kick waits until the rim or clap before it has died away, and
+// the shakers ring on their own channel.
 //
 // Dynamics: the global volume sets each section's level, from the quiet
 // intro and break (about -6 dB) to the full bridge (0 dB), and the
 // arrangement thins and fills with it.
 //
-// Stereo: kick and bass in the middle, rim a little left, shakers right,
-// the piano left and its echo right, the lead a touch right.
+// Stereo: kick and bass in the middle, rim and clap a little left, the
+// piano left and the shakers right (so the comping channel answers itself
+// across the field), the lead a touch right.
 #include <array>
 
 #include "tools/xmcomposer/songs/kit.h"
@@ -24,8 +26,7 @@ namespace xmc {
 namespace {
 
 enum Ins { kPiano = 1, kBass, kKick, kRim, kShaker, kWhistle, kOrgan, kClap, kOpenShaker };
-constexpr int kKickCh = 0, kSnareCh = 1, kShakerCh = 2, kBassCh = 3, kKeysCh = 4, kEchoCh = 5, kLeadCh = 6,
-              kChannels = 7;
+constexpr int kBeatCh = 0, kKeysCh = 1, kBassCh = 2, kLeadCh = 3, kChannels = 4;
 // Drum notes, spread over the level meter; relative notes undo the shift.
 constexpr int nKick = 46, nRim = 52, nClap = 55, nShaker = 60, nOpen = 64, kMiddleC = 49;
 
@@ -113,21 +114,23 @@ struct Section {
   Bars chords;
   Bars lead = {nullptr, nullptr, nullptr, nullptr};
   int leadIns = kWhistle;
-  const char* drums = nullptr;
+  const char* drums = nullptr;  // kick, rim and clap
   const char* lastBarDrums = nullptr;
+  const char* shakers = nullptr;  // written into the gaps of the piano's figure
+  const char* lastBarShakers = nullptr;
   const char* bass = nullptr;
   const char* keys = nullptr;  // chord figure, one bar
   int keysVolume = -1;
   int level = 64;  // global volume for the section
 };
 
-// One drum line in one string; each hit goes to its own channel.
-void drumLine(PatternBuilder& p, int row, std::string_view hits) {
+// Shakers go on the piano's channel only where the piano has no note, so
+// the comping and the shakers interlock.
+void shakerLine(PatternBuilder& p, int row, std::string_view hits) {
   for (char ch : hits) {
     const auto it = kKit.find(ch);
-    if (it != kKit.end()) {
-      const int channel = (ch == 'k' || ch == 'K') ? kKickCh : (ch == 's' || ch == 'c') ? kSnareCh : kShakerCh;
-      p.note(channel, row, it->second.note, it->second.instrument, it->second.volume);
+    if (it != kKit.end() && p.at(row, kKeysCh).note == 0) {
+      p.note(kKeysCh, row, it->second.note, it->second.instrument, it->second.volume);
     }
     ++row;
   }
@@ -138,20 +141,17 @@ int build(Module& m, const Section& s) {
   for (int bar = 0; bar < 4; ++bar) {
     const int r0 = bar * 16;
     const std::string_view chord = s.chords[bar];
+    const bool last = bar == 3;
     if (s.lead[bar]) p.notes(kLeadCh, r0, 2, s.lead[bar], s.leadIns);
     if (s.keys) chordFigure(p, kKeysCh, r0, 1, s.keys, chord, 4, kPiano, s.keysVolume);
     if (s.bass) bassRhythm(p, kBassCh, r0, 1, s.bass, chord, 2, kBass);
-    const char* d = (bar == 3 && s.lastBarDrums) ? s.lastBarDrums : s.drums;
-    if (d) drumLine(p, r0, d);
+    if (const char* d = (last && s.lastBarDrums) ? s.lastBarDrums : s.drums) p.drums(kBeatCh, r0, 1, d, kKit);
+    if (const char* h = (last && s.lastBarShakers) ? s.lastBarShakers : s.shakers) shakerLine(p, r0, h);
   }
   // The swing: long and short sixteenths.
-  for (int r = 0; r < 64; ++r) p.fx(kKickCh, r, kSpeed, r % 2 == 0 ? 7 : 5);
-  p.fx(kShakerCh, 0, kGlobalVolume, static_cast<uint8_t>(s.level));
+  for (int r = 0; r < 64; ++r) p.fx(kBeatCh, r, kSpeed, r % 2 == 0 ? 7 : 5);
+  p.fx(kBassCh, 0, kGlobalVolume, static_cast<uint8_t>(s.level));
   for (int c : {kBassCh, kKeysCh, kLeadCh}) p.releaseIdle(c);
-  p.echo(kKeysCh, kEchoCh, 3, 0.45, 40);
-  for (int r = 0; r < 64; ++r) {
-    if (p.at(r, kEchoCh).note && p.at(r, kEchoCh).note != kKeyOff) p.fx(kEchoCh, r, kSetPan, 184);
-  }
   return addPattern(m, p);
 }
 
@@ -185,55 +185,65 @@ Module chalkRain() {
   const Bars themeC2 = {"E-6 . . . C-6 . A-5 .", "G-5 . . E-5 . G-5 . .", "F-5 . . D-5 . F-5 A-5 .",
                         "E-5 . . . ^ . . ."};
 
-  const char* groove = "k.h.s.hkh.k.s.hg";
-  const char* groove2 = "k.hks.h.h.kks.ho";
-  const char* fill = "k.h.s.hkh.k.sscc";
-  const char* breakBeat = "k..k..c...k.c..h";
+  // The beat channel: kick, rim and clap.
+  const char* groove = "k...s..k..k.s...";
+  const char* groove2 = "k...s..k.kk.s...";
+  const char* fill = "k...s..k..ks.sc.";
+  const char* breakBeat = "k..k..c...k.c...";
+  // The piano's figures and the shaker lines that fill their gaps.
   const char* comp = "1..3..2.4..3..2.";
+  const char* shakeComp = "..h..g....h..g.h";
+  const char* shakeCompBusy = "..h.hg.g..h.hg.o";
   const char* comp2 = "2.1..3..4.3..2..";
+  const char* shakeComp2 = "....h..g....h..o";
+  const char* shakeComp2Busy = ".h..hg.g.h..hg.o";
   const char* bassGroove = "R..R..O.R.F.m.O.";
   const char* bassWalk = "R...O.R.F..mO.t.";
 
   Section intro{vamp};
-  intro.keys = comp; intro.drums = "h.g.h.g.h.g.h.gh"; intro.level = 30;
+  intro.keys = comp; intro.shakers = "..h..g.g..h..g.h"; intro.level = 30;
   const int pIntro = build(m, intro);
   Section intro2{vamp};
-  intro2.keys = comp; intro2.drums = "K.h.h.hKh.K.h.hg"; intro2.lastBarDrums = fill; intro2.bass = bassGroove;
-  intro2.level = 38;
+  intro2.keys = comp; intro2.drums = "K......K..K....."; intro2.shakers = shakeComp; intro2.lastBarDrums = fill;
+  intro2.bass = bassGroove; intro2.level = 38;
   const int pIntro2 = build(m, intro2);
 
   Section a1{vamp, themeA};
-  a1.keys = comp; a1.drums = groove; a1.bass = bassGroove; a1.level = 46;
+  a1.keys = comp; a1.drums = groove; a1.shakers = shakeComp; a1.bass = bassGroove; a1.level = 46;
   const int pA1 = build(m, a1);
   Section a2{vamp, themeA2};
-  a2.keys = comp2; a2.drums = groove; a2.lastBarDrums = fill; a2.bass = bassGroove; a2.level = 48;
+  a2.keys = comp2; a2.drums = groove; a2.shakers = shakeComp2; a2.lastBarDrums = fill; a2.bass = bassGroove;
+  a2.level = 48;
   const int pA2 = build(m, a2);
 
   Section b{turn, themeB};
-  b.keys = comp; b.drums = groove2; b.bass = bassWalk;
+  b.keys = comp; b.drums = groove2; b.shakers = shakeCompBusy; b.bass = bassWalk;
   const int pB = build(m, b);
 
-  // Break: bass and drums, the claps answer; the piano drops out.
+  // Break: bass and drums, the claps answer; the piano drops out and the
+  // shakers have its channel to themselves.
   Section brk{vamp};
-  brk.drums = breakBeat; brk.bass = "R..R..O.R.F.m.O.";
+  brk.drums = breakBeat; brk.shakers = "h.g.h.g.h.ghh.g."; brk.bass = "R..R..O.R.F.m.O.";
   brk.lead = {nullptr, nullptr, "D-5 . F-5 . A-5 . C-6 .", "B-5 . . . . . . ."};
   brk.leadIns = kOrgan;
   brk.level = 34;
   const int pBreak = build(m, brk);
 
   Section c1{bridge, themeC};
-  c1.leadIns = kOrgan; c1.keys = comp2; c1.drums = groove2; c1.bass = bassWalk;
+  c1.leadIns = kOrgan; c1.keys = comp2; c1.drums = groove2; c1.shakers = shakeComp2Busy; c1.bass = bassWalk;
   const int pC1 = build(m, c1);
   Section c2{bridge, themeC2};
-  c2.leadIns = kOrgan; c2.keys = comp; c2.drums = groove2; c2.lastBarDrums = fill; c2.bass = bassWalk;
+  c2.leadIns = kOrgan; c2.keys = comp; c2.drums = groove2; c2.shakers = shakeCompBusy; c2.lastBarDrums = fill;
+  c2.bass = bassWalk;
   const int pC2 = build(m, c2);
 
   Section a3{vamp, themeA};
-  a3.keys = comp2; a3.drums = groove2; a3.bass = bassWalk; a3.level = 56;
+  a3.keys = comp2; a3.drums = groove2; a3.shakers = shakeComp2Busy; a3.bass = bassWalk; a3.level = 56;
   const int pA3 = build(m, a3);
 
   Section outro{vamp, {"A-5 . . C-6 . A-5 G-5 .", "F-5 . . . . . . .", nullptr, nullptr}};
-  outro.keys = comp; outro.drums = groove; outro.lastBarDrums = "k.h.h.h.h.h.h.h.";
+  outro.keys = comp; outro.drums = groove; outro.shakers = shakeComp; outro.lastBarDrums = "k...............";
+  outro.lastBarShakers = "..h.h.h.h.h.h.h.";
   outro.bass = "R.......R.......";
   outro.level = 40;
   const int pOutro = build(m, outro);

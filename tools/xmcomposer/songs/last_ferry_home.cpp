@@ -1,22 +1,23 @@
-// "Last Ferry Home" by Ravn: a melancholic ballad on eight channels.
+// "Last Ferry Home" by Ravn: a melancholic ballad on four channels.
 //
 // Amiga table, speed 6 at 125 BPM in half time: 8 rows to the beat, 32 to
 // the bar, two bars to the pattern. A minor.
-// Channels: 0 and 1 piano (its notes take turns on the two, so each rings
-// on under the next like a held pedal), 2 strings or pad (the top voice),
-// 3 lead (a soft reed, later a bell), 4 bass, 5 brushes, 6 and 7 the
-// strings' or pad's two inner voices.
-// The piano part is written out note by note for every pattern: rolled
-// chords in the intro and outro, eighths in the verse, flowing sixteenths
-// in the first chorus, held chords under the bridge, rolled half-bar chords
-// with a climbing top in the last chorus, its voicings moving by step from
-// chord to chord. The outro slows down with speed changes; the first
-// pattern sets speed 6 again when the song comes round.
+// Channels: 0 piano, 1 bass, 2 the tune (a soft reed, a bell in the
+// interlude, the strings in the bridge; where nobody sings, a second pad
+// voice), 3 the colour of each section: a held pad in the intro, verse and
+// outro, the strings in the first chorus, brushes in the interlude, the
+// bridge and the last chorus.
+// The piano plays its chords broken, note by note on its one channel, and
+// its part is written out for every pattern: rolled chords in the intro
+// and outro, eighths in the verse, flowing sixteenths in the first chorus,
+// sparse marks in the interlude, held chords under the bridge, rolled
+// half-bar chords with a climbing top in the last chorus, its voicings
+// moving by step from chord to chord. The outro slows down with speed
+// changes; the first pattern sets speed 6 again when the song comes round.
 //
-// Stereo: bass and reed in the middle, the piano's two voices left of
-// centre and near it, the strings right (drifting with their panning
-// envelope), the pad and the bell further out to either side, the brushes
-// a little right.
+// Stereo: bass and reed in the middle, the piano and the bell left of
+// centre, the pad, the strings (drifting with their panning envelope) and
+// the brushes right.
 #include <algorithm>
 #include <array>
 #include <tuple>
@@ -54,9 +55,7 @@ Wave feltPiano(int period, int cycles, int loopCycles) {
 }
 
 enum Ins { kPiano = 1, kStrings, kReed, kBass, kBell, kPad, kBrush, kBrushHat };
-constexpr int kPianoCh = 0, kPedalCh = 1, kStringCh = 2, kLeadCh = 3, kBassCh = 4, kBrushCh = 5, kInnerCh0 = 6,
-              kInnerCh1 = 7, kChannels = 8;
-constexpr int kStringVoices[] = {kStringCh, kInnerCh0, kInnerCh1};
+constexpr int kPianoCh = 0, kBassCh = 1, kLeadCh = 2, kColourCh = 3, kChannels = 4;
 // Brush notes, on the level meter; relative notes undo the shift.
 constexpr int nBrush = 52, nBrushHat = 60, kMiddleC = 49;
 
@@ -67,13 +66,13 @@ std::vector<Instrument> makeInstruments() {
   Sample piano = makeSample(feltPiano(P, 200, 1), false, 0.95, LoopMode::Forward, P);
   tune(piano, 12, P, kRate12);
   piano.volume = 44;
-  piano.panning = 92;
+  piano.panning = 80;
   v.push_back(instrument("felt piano", piano, adsr(1, 100, 24), 420));
 
   Sample strings = makeSample(lowpassLoop(detunedSaws(P, 64, {-1, 0, 1}, 12), 2200, kRate12), false, 0.9,
                               LoopMode::PingPong, P * 64);
   tune(strings, 12, P, kRate12);
-  strings.volume = 42;
+  strings.volume = 52;
   strings.panning = 168;
   Instrument s = instrument("string section", strings, adsr(28, 24, 52), 350);
   s.panning = panDrift(60, 10);
@@ -100,14 +99,14 @@ std::vector<Instrument> makeInstruments() {
   Sample bell = makeSample(fm(P, 48, 2.0, 3.0, 0.6, 1), false, 0.9, LoopMode::Forward, P);
   tune(bell, 12, P, kRate12);
   bell.volume = 34;
-  bell.panning = 184;
+  bell.panning = 72;
   v.push_back(instrument("glass bell", bell, adsr(0, 70, 10), 400));
 
   Sample pad = makeSample(lowpassLoop(detunedSaws(P, 64, {-2, 1}, 6), 900, kRate12), false, 0.9,
                           LoopMode::Forward, P * 64);
   tune(pad, 12, P, kRate12);
-  pad.volume = 46;
-  pad.panning = 72;
+  pad.volume = 56;
+  pad.panning = 176;
   v.push_back(instrument("night pad", pad, adsr(40, 30, 48), 250));
 
   Wave sweep = snare(kRate12, 31);
@@ -134,11 +133,12 @@ struct Section {
   int leadTranspose = 0;
   Bars piano = {nullptr, nullptr};  // one bar each, one token per `pianoStride` rows
   int pianoStride = 4;
-  bool strings = false;
-  int stringIns = kStrings;
-  int stringTone = 2;  // which chord tone the strings hold (1-based)
-  const char* bass = nullptr;  // one bar in 8ths (8 steps of 4 rows)
-  const char* brushes = nullptr;  // one bar in 16ths (16 steps of 2 rows)
+  int heldIns = 0;     // pad or strings holding a chord tone on the colour channel, 0 = none
+  int heldTone = 2;    // which chord tone it holds (1-based)
+  Bars held = {nullptr, nullptr};  // or, written out, one note a bar ("." keeps the one before)
+  int underTone = 0;   // with no tune, the tune's channel holds this tone too
+  const char* bass = nullptr;     // one bar in 8ths (8 steps of 4 rows)
+  const char* brushes = nullptr;  // one bar in 16ths (16 steps of 2 rows), on the colour channel
 };
 
 const DrumKit kBrushes = {
@@ -148,41 +148,38 @@ const DrumKit kBrushes = {
 
 int build(Module& m, const Section& s) {
   PatternBuilder p(kChannels);
+  int held = 0;
   for (int bar = 0; bar < 2; ++bar) {
     const int r0 = bar * 32;
     const std::string_view chord = s.chords[bar];
+    const std::vector<int> tones = chordNotes(chord, 4);
     if (s.lead[bar]) p.notes(kLeadCh, r0, 4, s.lead[bar], s.leadIns, -1, s.leadTranspose);
     if (s.piano[bar]) p.notes(kPianoCh, r0, s.pianoStride, s.piano[bar], kPiano);
-    if (s.strings) {
-      const std::vector<int> tones = chordNotes(chord, 4);
-      // The named tone on top, the other two below it, softer.
-      const int top = tones[(s.stringTone - 1) % tones.size()];
-      p.note(kStringCh, r0, top, s.stringIns);
-      int inner = 0;
+    if (s.heldIns) {
+      // The held note, and an arpeggio that turns it into the bar's chord:
+      // the two chord tones above it that do not rub a semitone against it.
+      const int n = s.held[bar] ? noteNumber(s.held[bar]) : tones[(s.heldTone - 1) % tones.size()];
+      if (n) {
+        held = n;
+        p.note(kColourCh, r0, held, s.heldIns);
+      }
+      std::vector<int> steps;
       for (int t : tones) {
-        if (t == top || inner == 2) continue;
-        p.note(kInnerCh0 + inner, r0, t > top ? t - 12 : t, s.stringIns, 40);
-        
-        ++inner;
+        const int up = ((t - held) % 12 + 12) % 12;
+        if (up > 1 && up < 11) steps.push_back(up);
+      }
+      std::sort(steps.begin(), steps.end());
+      if (steps.size() >= 2) {
+        for (int r = r0; r < r0 + 32; ++r) p.fx(kColourCh, r, kArpeggio, static_cast<uint8_t>(steps[0] << 4 | steps[1]));
       }
     }
-    if (s.bass) bassRhythm(p, kBassCh, r0, 4, s.bass, chord, 2, kBass);
-    if (s.brushes) p.drums(kBrushCh, r0, 2, s.brushes, kBrushes);
-  }
-  // Every other piano note moves to the second piano channel.
-  bool turn = false;
-  for (int r = 0; r < p.rows(); ++r) {
-    Cell& c = p.at(r, kPianoCh);
-    if (c.note == 0 || c.note == kKeyOff) continue;
-    if (turn) std::swap(c, p.at(r, kPedalCh));
-    turn = !turn;
-  }
-  for (int c : {kPianoCh, kPedalCh}) {
-    for (int r = 0; r < p.rows(); ++r) {
-      if (p.at(r, c).note != 0) p.volume(c, r, static_cast<uint8_t>(0xC0 | (c == kPianoCh ? 0x5 : 0x7)));
+    if (s.underTone && !s.lead[0] && !s.lead[1]) {
+      p.note(kLeadCh, r0, tones[(s.underTone - 1) % tones.size()], s.heldIns, 40);
     }
+    if (s.bass) bassRhythm(p, kBassCh, r0, 4, s.bass, chord, 2, kBass);
+    if (s.brushes) p.drums(kColourCh, r0, 2, s.brushes, kBrushes);
   }
-  for (int c : {kStringCh, kInnerCh0, kInnerCh1, kLeadCh, kBassCh}) p.releaseIdle(c);
+  for (int c : {kLeadCh, kBassCh, kColourCh}) p.releaseIdle(c);
   return addPattern(m, p);
 }
 
@@ -262,15 +259,12 @@ Module lastFerryHome() {
   const char* brushChorus = "h.ghs.ghh.ghs.gS";
   const char* brushBridge = "g...s...g...s...";
 
-  const auto sec = [&](Bars chords, Bars lead, Bars piano, bool strings, const char* bass) {
+  const auto sec = [&](Bars chords, Bars lead, Bars piano, const char* bass) {
     Section s{chords, lead};
-    s.brushes = bass == nullptr ? nullptr
-                : std::string_view(bass) == bassMove ? brushChorus : brushVerse;
     s.piano = piano;
     // A bar of eight tokens moves in eighths, one of sixteen in sixteenths.
     const std::string_view first = piano[0] ? piano[0] : "";
     s.pianoStride = std::count(first.begin(), first.end(), ' ') >= 15 ? 2 : 4;
-    s.strings = strings;
     s.bass = bass;
     return s;
   };
@@ -282,56 +276,63 @@ Module lastFerryHome() {
     return n;
   };
 
-  // Intro: piano over the pad.
-  Section intro1 = sec(v1, {nullptr, nullptr}, kIntro1, true, nullptr);
-  intro1.stringIns = kPad;
-  intro1.stringTone = 3;
+  // Intro: piano over two pad voices.
+  Section intro1 = sec(v1, {nullptr, nullptr}, kIntro1, nullptr);
+  intro1.heldIns = kPad; intro1.heldTone = 3; intro1.underTone = 1;
   const int pIntro1 = add(intro1);
-  Section intro2 = sec(v2, {nullptr, nullptr}, kIntro2, true, nullptr);
-  intro2.stringIns = kPad;
+  Section intro2 = sec(v2, {nullptr, nullptr}, kIntro2, nullptr);
+  intro2.heldIns = kPad; intro2.heldTone = 2; intro2.underTone = 1;
   add(intro2);
-  // Verse 1: reed over piano and bass, the pad holding the chord's fifth.
-  for (const auto& [chords, tune, piano] : {std::tuple{v1, mv1, kVerse1}, std::tuple{v2, mv2, kVerse2},
-                                            std::tuple{v3, mv3, kVerse3}, std::tuple{v4, mv4, kVerse4}}) {
-    Section v = sec(chords, tune, piano, true, bassHalf);
-    v.stringIns = kPad;
-    v.stringTone = 3;
+  // Verse 1: reed over piano and bass, the pad holding an E through the
+  // changes (stepping down to D under the G).
+  for (const auto& [chords, tune, piano, held] :
+       {std::tuple{v1, mv1, kVerse1, Bars{"E-5", "."}}, std::tuple{v2, mv2, kVerse2, Bars{"E-5", "D-5"}},
+        std::tuple{v3, mv3, kVerse3, Bars{"E-5", "."}}, std::tuple{v4, mv4, kVerse4, Bars{"E-5", "."}}}) {
+    Section v = sec(chords, tune, piano, bassHalf);
+    v.heldIns = kPad; v.held = held;
     add(v);
   }
-  // Chorus 1: the strings come in.
-  add(sec(c1, mc1, kChorus1, true, bassMove));
-  add(sec(c2, mc2, kChorus2, true, bassMove));
-  add(sec(c3, mc3, kChorus3, true, bassMove));
-  add(sec(c4, mc4, kChorus4, true, bassMove));
-  // Interlude: the bell plays the verse tune an octave up, sparse piano.
-  Section i1 = sec(v1, mv1, kInter1, true, bassHalf);
-  i1.leadIns = kBell; i1.leadTranspose = 12; i1.stringIns = kPad;
+  // Chorus 1: the strings come in under the flowing piano, a slow line
+  // that keeps its note where the chords share one.
+  for (const auto& [chords, tune, piano, held] :
+       {std::tuple{c1, mc1, kChorus1, Bars{"C-5", "D-5"}}, std::tuple{c2, mc2, kChorus2, Bars{"E-5", "."}},
+        std::tuple{c3, mc3, kChorus3, Bars{"F-5", "."}}, std::tuple{c4, mc4, kChorus4, Bars{"E-5", "."}}}) {
+    Section c = sec(chords, tune, piano, bassMove);
+    c.heldIns = kStrings; c.held = held;
+    add(c);
+  }
+  // Interlude: the bell plays the verse tune an octave up over brushes,
+  // sparse piano.
+  Section i1 = sec(v1, mv1, kInter1, bassHalf);
+  i1.leadIns = kBell; i1.leadTranspose = 12; i1.brushes = brushVerse;
   add(i1);
-  Section i2 = sec(v2, mv2, kInter2, true, bassHalf);
-  i2.leadIns = kBell; i2.leadTranspose = 12; i2.stringIns = kPad;
+  Section i2 = sec(v2, mv2, kInter2, bassHalf);
+  i2.leadIns = kBell; i2.leadTranspose = 12; i2.brushes = brushVerse;
   add(i2);
-  // Bridge: darker chords, strings on the root with tremolo, a few lead notes.
-  Section br1 = sec(b1, {"D-5 . . . F-5 . . .", "E-5 . . . C-5 . . ."}, kBridge1, true, bassMove);
-  br1.stringTone = 1;
-  br1.brushes = brushBridge;
+  // Bridge: darker chords, the strings take the tune with tremolo.
+  Section br1 = sec(b1, {"D-5 . . . F-5 . . .", "E-5 . . . C-5 . . ."}, kBridge1, bassMove);
+  br1.leadIns = kStrings; br1.brushes = brushBridge;
   const int pBridge1 = add(br1);
-  Section br2 = sec(b2, {"A-4 . . . C-5 . . .", "B-4 . . . G#4 . . ."}, kBridge2, true, bassMove);
-  br2.stringTone = 3;
-  br2.brushes = brushBridge;
+  Section br2 = sec(b2, {"A-4 . . . C-5 . . .", "B-4 . . . G#4 . . ."}, kBridge2, bassMove);
+  br2.leadIns = kStrings; br2.brushes = brushBridge;
   const int pBridge2 = add(br2);
-  // Last chorus: held piano chords, the strings on the root at the end.
-  add(sec(c1, mc1, kLast1, true, bassMove));
-  add(sec(c2, mc2, kLast2, true, bassMove));
-  add(sec(c3, mc3, kLast3, true, bassMove));
-  Section last = sec(c4, mc4, kLast4, true, bassMove);
-  last.stringTone = 1;
+  // Last chorus: held piano chords over brushes; at its end the brushes
+  // stop and the strings hold the root.
+  for (const auto& [chords, tune, piano] :
+       {std::tuple{c1, mc1, kLast1}, std::tuple{c2, mc2, kLast2}, std::tuple{c3, mc3, kLast3}}) {
+    Section c = sec(chords, tune, piano, bassMove);
+    c.brushes = brushChorus;
+    add(c);
+  }
+  Section last = sec(c4, mc4, kLast4, bassMove);
+  last.heldIns = kStrings; last.heldTone = 1;
   add(last);
   // Outro: verse chords, the piano rolls them again, slowing down.
-  Section o1 = sec(v3, {"E-5 . . D-5 C-5 . B-4 A-4", "B-4 . . . . . . ."}, kOutro1, true, bassHalf);
-  o1.stringIns = kPad;
+  Section o1 = sec(v3, {"E-5 . . D-5 C-5 . B-4 A-4", "B-4 . . . . . . ."}, kOutro1, bassHalf);
+  o1.heldIns = kPad; o1.held = {"E-5", "."};
   add(o1);
-  Section o2 = sec({"F", "Am"}, {nullptr, "A-4 . . . . . . ."}, kOutro2, true, "R.......");
-  o2.brushes = nullptr;
+  Section o2 = sec({"F", "Am"}, {nullptr, "A-4 . . . . . . ."}, kOutro2, "R.......");
+  o2.heldIns = kPad; o2.held = {"E-5", "."};
   const int pOutro = add(o2);
 
   // Speed: reset at the top, ritardando at the very end.
@@ -343,24 +344,22 @@ Module lastFerryHome() {
     po.cells[s[0] * kChannels + kBassCh].effect = kSpeed;
     po.cells[s[0] * kChannels + kBassCh].param = static_cast<uint8_t>(s[1]);
   }
-  // Tremolo strings in the bridge.
+  // Tremolo on the bridge's string tune.
   for (int p : {pBridge1, pBridge2}) {
     for (int r = 0; r < 64; ++r) {
-      for (int c : kStringVoices) {
-        m.patterns[p].cells[r * kChannels + c].effect = kTremolo;
-        m.patterns[p].cells[r * kChannels + c].param = r == 0 ? 0x64 : 0x00;
-      }
+      m.patterns[p].cells[r * kChannels + kLeadCh].effect = kTremolo;
+      m.patterns[p].cells[r * kChannels + kLeadCh].param = r == 0 ? 0x64 : 0x00;
     }
   }
-  // The pad swells in under the first chord with volume slides: the top
-  // voice up to full, the two inner voices to about 40.
+  // The pad swells in under the first chord with volume-column slides (the
+  // effect column carries the arpeggio): the top voice up to full, the one
+  // under it to about 40.
   Pattern& pi1 = m.patterns[pIntro1];
-  for (int c : kStringVoices) pi1.cells[0 * kChannels + c].volume = volumeColumn(8);
+  for (int c : {kLeadCh, kColourCh}) pi1.cells[0 * kChannels + c].volume = volumeColumn(8);
   for (int r = 2; r <= 24; r += 2) {
-    for (int c : kStringVoices) {
-      if (c != kStringCh && r % 4 != 0) continue;
-      pi1.cells[r * kChannels + c].effect = kVolSlide;
-      pi1.cells[r * kChannels + c].param = 0x10;
+    for (int c : {kLeadCh, kColourCh}) {
+      if (c == kLeadCh && r % 4 != 0) continue;
+      pi1.cells[r * kChannels + c].volume = 0x71;
     }
   }
 
