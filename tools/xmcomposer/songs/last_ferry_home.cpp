@@ -146,9 +146,32 @@ const DrumKit kBrushes = {
     {'g', {kBrushHat, nBrushHat, 30}},
 };
 
-int build(Module& m, const Section& s) {
+// What a channel is holding when a pattern ends.
+struct Hold {
+  int note = 0, instrument = 0;
+};
+
+// Holds `note` on `channel` from `row`: nothing new if it holds that note
+// already, a legato change of pitch (tone portamento in the volume column,
+// no new attack) if it holds another note of the same instrument, else a
+// new note.
+void holdNote(PatternBuilder& p, Hold& h, int channel, int row, int note, int instrument, int volume) {
+  if (h.instrument == instrument && h.note == note) return;
+  if (h.instrument == instrument && h.note != 0) {
+    Cell& c = p.at(row, channel);
+    c.note = static_cast<uint8_t>(note);
+    c.volume = 0xFF;
+  } else {
+    p.note(channel, row, note, instrument, volume);
+  }
+  h = {note, instrument};
+}
+
+// `under` and `colour` carry what the tune's and the colour channel hold
+// from one pattern to the next.
+int build(Module& m, const Section& s, Hold& under, Hold& colour) {
   PatternBuilder p(kChannels);
-  int held = 0;
+  const bool sung = s.lead[0] || s.lead[1];
   for (int bar = 0; bar < 2; ++bar) {
     const int r0 = bar * 32;
     const std::string_view chord = s.chords[bar];
@@ -159,13 +182,10 @@ int build(Module& m, const Section& s) {
       // The held note, and an arpeggio that turns it into the bar's chord:
       // the two chord tones above it that do not rub a semitone against it.
       const int n = s.held[bar] ? noteNumber(s.held[bar]) : tones[(s.heldTone - 1) % tones.size()];
-      if (n) {
-        held = n;
-        p.note(kColourCh, r0, held, s.heldIns);
-      }
+      if (n) holdNote(p, colour, kColourCh, r0, n, s.heldIns, -1);
       std::vector<int> steps;
       for (int t : tones) {
-        const int up = ((t - held) % 12 + 12) % 12;
+        const int up = ((t - colour.note) % 12 + 12) % 12;
         if (up > 1 && up < 11) steps.push_back(up);
       }
       std::sort(steps.begin(), steps.end());
@@ -173,13 +193,15 @@ int build(Module& m, const Section& s) {
         for (int r = r0; r < r0 + 32; ++r) p.fx(kColourCh, r, kArpeggio, static_cast<uint8_t>(steps[0] << 4 | steps[1]));
       }
     }
-    if (s.underTone && !s.lead[0] && !s.lead[1]) {
-      p.note(kLeadCh, r0, tones[(s.underTone - 1) % tones.size()], s.heldIns, 40);
-    }
+    if (s.underTone && !sung) holdNote(p, under, kLeadCh, r0, tones[(s.underTone - 1) % tones.size()], s.heldIns, 40);
     if (s.bass) bassRhythm(p, kBassCh, r0, 4, s.bass, chord, 2, kBass);
     if (s.brushes) p.drums(kColourCh, r0, 2, s.brushes, kBrushes);
   }
-  for (int c : {kLeadCh, kBassCh, kColourCh}) p.releaseIdle(c);
+  if (!s.heldIns) colour = {};
+  if (!s.underTone || sung) under = {};
+  p.releaseIdle(kBassCh);
+  if (!under.note) p.releaseIdle(kLeadCh);
+  if (!colour.note) p.releaseIdle(kColourCh);
   return addPattern(m, p);
 }
 
@@ -270,8 +292,9 @@ Module lastFerryHome() {
   };
 
   std::vector<int> order;
+  Hold under, colour;
   const auto add = [&](const Section& s) {
-    const int n = build(m, s);
+    const int n = build(m, s, under, colour);
     order.push_back(n);
     return n;
   };
