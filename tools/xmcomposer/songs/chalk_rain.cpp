@@ -6,9 +6,9 @@
 // Channels: 0 the beat (kick, rim and clap, and the swing), 1 the electric
 // piano's comping with the shakers in the gaps between its notes, 2
 // plucked bass with a sine under it, 3 lead (a breathy sine whistle, later
-// the organ). The kick and the rim share a channel but never crowd each
+// the organ). Kick, rim and clap share a channel but never crowd each
 // other: a kick waits until the rim or clap before it has died away, and
-// the shakers ring on their own channel.
+// the shakers play on the piano's channel, so a shaker never cuts a kick.
 //
 // Dynamics: the global volume sets each section's level, from the quiet
 // intro and break (about -6 dB) to the full bridge (0 dB), and the

@@ -5,8 +5,10 @@
 // Channels: 0 piano, 1 bass, 2 the tune (a soft reed, a bell in the
 // interlude, the strings in the bridge; where nobody sings, a second pad
 // voice), 3 the colour of each section: a held pad in the intro, verse and
-// outro, the strings in the first chorus, brushes in the interlude, the
-// bridge and the last chorus.
+// outro, the strings in the first chorus and at the end of the last, the
+// brushes in the interlude, the bridge and the last chorus. The held pad
+// and strings play the chord with the arpeggio effect and move from note
+// to note legato, so the bed never breaks off at a change of chord.
 // The piano plays its chords broken, note by note on its one channel, and
 // its part is written out for every pattern: rolled chords in the intro
 // and outro, eighths in the verse, flowing sixteenths in the first chorus,
