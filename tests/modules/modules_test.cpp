@@ -391,6 +391,37 @@ TEST(ModuleFiles, TheBalladsPianoFollowsTheSong) {
   for (const auto& [figure, count] : figures) EXPECT_LE(count * 4, bars) << "one figure in " << count << " bars";
 }
 
+TEST(ModuleFiles, TheBalladsChordBedHoldsThroughTheChanges) {
+  // The pad and the strings on the ballad's colour channel (3) move from
+  // note to note without a new attack while they hold (a re-attack of a
+  // slow-rising pad leaves a hole at every chord), and the bed does move.
+  const Module m = load(4);
+  const Instrument* pad = findInstrument(m, "night pad");
+  const Instrument* strings = findInstrument(m, "string section");
+  ASSERT_TRUE(pad && strings);
+  const std::set<int> bed = {static_cast<int>(pad - m.instruments.data()) + 1,
+                             static_cast<int>(strings - m.instruments.data()) + 1};
+  constexpr int kColour = 3;
+  int sounding = 0, changes = 0;
+  for (size_t i = 0; i < m.order.size(); ++i) {
+    const Pattern& p = m.patterns[m.order[i]];
+    for (int r = 0; r < p.rows; ++r) {
+      const Cell& c = p.cells[static_cast<size_t>(r) * m.channels + kColour];
+      if (c.note == kKeyOff) sounding = 0;
+      if (c.note == 0 || c.note == kKeyOff) continue;
+      if (c.instrument == 0) {
+        ++changes;
+        continue;
+      }
+      EXPECT_FALSE(bed.count(c.instrument) && c.instrument == sounding)
+          << "position " << i << " row " << r << ": the " << m.instruments[c.instrument - 1].name
+          << " attacks again over itself";
+      sounding = c.instrument;
+    }
+  }
+  EXPECT_GE(changes, 8);
+}
+
 int instrumentNumber(const Module& m, const std::string& name) {
   const Instrument* ins = findInstrument(m, name);
   return ins ? static_cast<int>(ins - m.instruments.data()) + 1 : 0;
