@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -90,7 +91,7 @@ TEST(ModuleFiles, TheReaderModuleIsAModernMultiChannelPiece) {
   EXPECT_TRUE(forward && pingPong && volumeEnv && panEnv && fadeout && autoVibrato);
 }
 
-TEST(ModuleFiles, TheOtherThreeAreClassicFourChannelPieces) {
+TEST(ModuleFiles, TheOtherThreeAreClassicAmigaTablePieces) {
   for (int n = 2; n <= 4; ++n) {
     const Module m = load(n);
     EXPECT_EQ(m.channels, 4) << n;
@@ -241,6 +242,23 @@ TEST(ModuleFiles, TheReaderModuleUsesTheEffectVocabulary) {
   for (int e : expected) EXPECT_TRUE(used.count(e)) << "effect " << std::hex << e << " unused";
 }
 
+TEST(ModuleFiles, KickAndBassSitInTheMiddle) {
+  // The low end carries the mix on both speakers alike; placing is for the
+  // instruments above it.
+  for (int n = 1; n <= 4; ++n) {
+    int found = 0;
+    for (const Instrument& ins : load(n).instruments) {
+      if (ins.name.find("kick") == std::string::npos && ins.name.find("bass") == std::string::npos) continue;
+      for (const Sample& s : ins.samples) {
+        EXPECT_NEAR(s.panning, 128, 16) << n << " " << ins.name;
+        ++found;
+      }
+      EXPECT_FALSE(ins.panning.enabled()) << n << " " << ins.name;
+    }
+    EXPECT_GE(found, 1) << n;
+  }
+}
+
 TEST(ModuleFiles, StayCompact) {
   for (int n = 1; n <= 4; ++n) EXPECT_LE(std::filesystem::file_size(committed(n)), 420u * 1024) << n;
 }
@@ -268,6 +286,287 @@ TEST(ModuleMix, PlaysWithoutClippingAndLoudEnough) {
     const double rmsDb = 10.0 * std::log10(energy / count / (32768.0 * 32768.0));
     EXPECT_LT(peak, 32767.0) << "module " << n << " clips";
     EXPECT_GT(rmsDb, -24.0) << "module " << n << " is too quiet";
+  }
+}
+
+// Glasswork's form: four intro patterns, eight of verse, eight of chorus,
+// four of break, then verse and chorus again (every pattern 3.84 s long
+// until the break).
+TEST(ModuleFiles, GlassworksSecondHalfIsNotAReplay) {
+  const Module m = load(1);
+  ASSERT_GE(m.order.size(), 40u);
+  for (int section : {4, 12}) {  // verse, chorus
+    int notes = 0, same = 0;
+    for (int i = 0; i < 8; ++i) {
+      const Pattern& first = m.patterns[m.order[section + i]];
+      const Pattern& again = m.patterns[m.order[section + 20 + i]];
+      ASSERT_EQ(first.cells.size(), again.cells.size());
+      for (size_t c = 0; c < first.cells.size(); ++c) {
+        if (first.cells[c].note == 0 && again.cells[c].note == 0) continue;
+        ++notes;
+        same += first.cells[c].note == again.cells[c].note && first.cells[c].instrument == again.cells[c].instrument;
+      }
+    }
+    EXPECT_LT(same * 10, notes * 7) << "section at " << section << ": " << same << " of " << notes
+                                    << " notes as before";
+  }
+}
+
+TEST(ModuleMix, GlassworksChorusLifts) {
+  const std::vector<uint8_t> bytes = readFile(committed(1));
+  xm::OfflineRenderer renderer;
+  ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  constexpr double kPattern = 3.84;
+  std::vector<float> block(2 * xm::kBlockFrames);
+  double verse = 0, chorus = 0;
+  int64_t verseFrames = 0, chorusFrames = 0;
+  for (int64_t done = 0; done < static_cast<int64_t>(20 * kPattern * xm::kMixRate); done += xm::kBlockFrames) {
+    renderer.renderBlockFloat(block.data());
+    const double t = static_cast<double>(done) / xm::kMixRate;
+    double e = 0;
+    for (float v : block) e += static_cast<double>(v) * v;
+    if (t > 4 * kPattern + 1 && t < 12 * kPattern - 1) { verse += e; ++verseFrames; }
+    if (t > 12 * kPattern + 1 && t < 20 * kPattern - 1) { chorus += e; ++chorusFrames; }
+  }
+  ASSERT_GT(verseFrames, 0);
+  ASSERT_GT(chorusFrames, 0);
+  const double liftDb = 10.0 * std::log10((chorus / chorusFrames) / (verse / verseFrames));
+  EXPECT_GT(liftDb, 2.0) << "the chorus is only " << liftDb << " dB louder than the verse";
+}
+
+const Instrument* findInstrument(const Module& m, const std::string& name) {
+  for (const Instrument& ins : m.instruments) {
+    if (ins.name == name) return &ins;
+  }
+  return nullptr;
+}
+
+TEST(ModuleFiles, TheBalladsPianoStartsSoftly) {
+  // No hammer noise: the first 2 ms of the felt piano stay well under the
+  // sample's peak (a noise-excited string starts at full level).
+  const Module m = load(4);
+  const Instrument* piano = findInstrument(m, "felt piano");
+  ASSERT_NE(piano, nullptr);
+  ASSERT_EQ(piano->samples.size(), 1u);
+  const std::vector<int16_t>& d = piano->samples[0].data;
+  int peak = 0, onset = 0;
+  for (size_t i = 0; i < d.size(); ++i) {
+    peak = std::max(peak, std::abs(static_cast<int>(d[i])));
+    if (i < 33) onset = std::max(onset, std::abs(static_cast<int>(d[i])));  // 2 ms at 16726 Hz
+  }
+  EXPECT_LT(onset * 4, peak) << "onset " << onset << " of " << peak;
+}
+
+TEST(ModuleFiles, TheBalladsPianoFollowsTheSong) {
+  // The piano's figure in each bar (its rhythm and its intervals from the
+  // bar's first note) changes with the song: many different figures, and
+  // none that fills more than a quarter of the bars.
+  const Module m = load(4);
+  const Instrument* piano = findInstrument(m, "felt piano");
+  ASSERT_NE(piano, nullptr);
+  const int pianoNumber = static_cast<int>(piano - m.instruments.data()) + 1;
+  std::map<std::vector<int>, int> figures;
+  int bars = 0;
+  for (uint8_t o : m.order) {
+    const Pattern& p = m.patterns[o];
+    for (int bar = 0; bar * 32 < p.rows; ++bar) {
+      std::vector<int> figure;
+      int first = 0;
+      for (int r = bar * 32; r < std::min(p.rows, bar * 32 + 32); ++r) {
+        for (int c = 0; c < m.channels; ++c) {
+          const Cell& cell = p.cells[static_cast<size_t>(r) * m.channels + c];
+          if (cell.instrument != pianoNumber || cell.note == 0 || cell.note == kKeyOff) continue;
+          if (first == 0) first = cell.note;
+          figure.push_back(r - bar * 32);
+          figure.push_back(cell.note - first);
+        }
+      }
+      if (figure.empty()) continue;
+      ++figures[figure];
+      ++bars;
+    }
+  }
+  ASSERT_GT(bars, 0);
+  EXPECT_GE(figures.size(), 16u);
+  for (const auto& [figure, count] : figures) EXPECT_LE(count * 4, bars) << "one figure in " << count << " bars";
+}
+
+TEST(ModuleFiles, TheBalladsChordBedHoldsThroughTheChanges) {
+  // The pad and the strings on the ballad's colour channel (3) move from
+  // note to note without a new attack while they hold (a re-attack of a
+  // slow-rising pad leaves a hole at every chord), and the bed does move.
+  const Module m = load(4);
+  const Instrument* pad = findInstrument(m, "night pad");
+  const Instrument* strings = findInstrument(m, "string section");
+  ASSERT_TRUE(pad && strings);
+  const std::set<int> bed = {static_cast<int>(pad - m.instruments.data()) + 1,
+                             static_cast<int>(strings - m.instruments.data()) + 1};
+  constexpr int kColour = 3;
+  int sounding = 0, changes = 0;
+  for (size_t i = 0; i < m.order.size(); ++i) {
+    const Pattern& p = m.patterns[m.order[i]];
+    for (int r = 0; r < p.rows; ++r) {
+      const Cell& c = p.cells[static_cast<size_t>(r) * m.channels + kColour];
+      if (c.note == kKeyOff) sounding = 0;
+      if (c.note == 0 || c.note == kKeyOff) continue;
+      if (c.instrument == 0) {
+        ++changes;
+        continue;
+      }
+      EXPECT_FALSE(bed.count(c.instrument) && c.instrument == sounding)
+          << "position " << i << " row " << r << ": the " << m.instruments[c.instrument - 1].name
+          << " attacks again over itself";
+      sounding = c.instrument;
+    }
+  }
+  EXPECT_GE(changes, 8);
+}
+
+int instrumentNumber(const Module& m, const std::string& name) {
+  const Instrument* ins = findInstrument(m, name);
+  return ins ? static_cast<int>(ins - m.instruments.data()) + 1 : 0;
+}
+
+// How long a one-shot rings when played as `note`: until it falls below an
+// eighth of its peak (-18 dB) for good.
+double tailSeconds(const Instrument& ins, int note) {
+  const Sample& s = ins.samples.at(0);
+  int peak = 0;
+  for (int16_t v : s.data) peak = std::max(peak, std::abs(static_cast<int>(v)));
+  size_t last = 0;
+  for (size_t i = 0; i < s.data.size(); ++i) {
+    if (std::abs(static_cast<int>(s.data[i])) * 8 > peak) last = i;
+  }
+  const double rate = 8363.0 * std::pow(2.0, (note - 49 + s.relativeNote + s.finetune / 128.0) / 12.0);
+  return static_cast<double>(last) / rate;
+}
+
+TEST(ModuleFiles, ChalkRainsDrumsShareFourChannelsWithoutCuttingEachOther) {
+  // The drums are spread over at least two channels, and where the kick
+  // shares one with the rim or the clap it waits for their tails: walking
+  // the song with its speed changes, a kick never starts before the rim or
+  // clap before it on its channel has died away.
+  const Module m = load(3);
+  const int kick = instrumentNumber(m, "soft kick"), rim = instrumentNumber(m, "rim snare"),
+            clap = instrumentNumber(m, "clap"), shaker = instrumentNumber(m, "shaker"),
+            openShaker = instrumentNumber(m, "open shaker");
+  ASSERT_TRUE(kick && rim && clap && shaker && openShaker);
+  const std::set<int> drums = {kick, rim, clap, shaker, openShaker};
+  std::set<int> drumChannels;
+  struct Last { int instrument = 0, note = 0; double at = 0; };
+  std::vector<Last> last(m.channels);
+  int speed = m.speed, kicksAfterSnares = 0;
+  double now = 0;
+  for (uint8_t o : m.order) {
+    const Pattern& p = m.patterns[o];
+    for (int r = 0; r < p.rows; ++r) {
+      const Cell* row = &p.cells[static_cast<size_t>(r) * m.channels];
+      for (int c = 0; c < m.channels; ++c) {
+        if (row[c].effect == kSpeed && row[c].param > 0 && row[c].param < 32) speed = row[c].param;
+      }
+      for (int c = 0; c < m.channels; ++c) {
+        const Cell& cell = row[c];
+        if (cell.note == 0 || cell.note == kKeyOff) continue;
+        if (drums.count(cell.instrument)) drumChannels.insert(c);
+        const Last& before = last[c];
+        if (cell.instrument == kick && (before.instrument == rim || before.instrument == clap)) {
+          ++kicksAfterSnares;
+          const double tail = tailSeconds(m.instruments[before.instrument - 1], before.note);
+          EXPECT_GE(now - before.at, tail) << "pattern " << int(o) << " row " << r << " channel " << c
+                                           << ": the kick cuts a " << m.instruments[before.instrument - 1].name;
+        }
+        last[c] = {cell.instrument, cell.note, now};
+      }
+      now += speed * 2.5 / m.bpm;
+    }
+  }
+  EXPECT_GE(drumChannels.size(), 2u);
+  EXPECT_GT(kicksAfterSnares, 0);  // the check above has something to check
+}
+
+TEST(ModuleMix, ChalkRainHasQuietAndLoudSections) {
+  // The level of 3 s windows over the whole song: the loud sections (the
+  // 95th percentile) stand at least 5 dB above the quiet ones (the 10th), so
+  // a single quiet intro or fade does not count.
+  const std::vector<uint8_t> bytes = readFile(committed(3));
+  xm::OfflineRenderer renderer;
+  ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+  const int64_t frames = xm::traceSong(*renderer.song(), 44100LL * 600, false).frames;
+  renderer.restart();
+  std::vector<float> block(2 * xm::kBlockFrames);
+  std::vector<double> windows;
+  double energy = 0;
+  int64_t inWindow = 0;
+  for (int64_t done = 0; done < frames; done += xm::kBlockFrames) {
+    renderer.renderBlockFloat(block.data());
+    for (float v : block) energy += static_cast<double>(v) * v;
+    inWindow += xm::kBlockFrames;
+    if (inWindow >= 3 * xm::kMixRate) {
+      windows.push_back(10.0 * std::log10(energy / inWindow + 1e-9));
+      energy = 0;
+      inWindow = 0;
+    }
+  }
+  ASSERT_GE(windows.size(), 10u);
+  std::sort(windows.begin(), windows.end());
+  const double low = windows[windows.size() / 10], high = windows[windows.size() * 19 / 20];
+  EXPECT_GT(high - low, 5.0) << "loud sections at " << high << " dB, quiet ones at " << low << " dB";
+}
+
+// The first 30 s through the player: the side (left minus right) must carry
+// a share of the energy, as instruments placed across the field give it; a
+// module whose instruments all sit in the middle measures about -36 to
+// -42 dB.
+TEST(ModuleMix, EveryModuleIsInStereo) {
+  constexpr double kFloorDb = -30.0;
+  for (int n = 1; n <= 4; ++n) {
+    const std::vector<uint8_t> bytes = readFile(committed(n));
+    xm::OfflineRenderer renderer;
+    ASSERT_TRUE(renderer.load(bytes.data(), static_cast<int64_t>(bytes.size())));
+    std::vector<float> block(2 * xm::kBlockFrames);
+    double mid = 0, side = 0;
+    for (int64_t done = 0; done < 30LL * xm::kMixRate; done += xm::kBlockFrames) {
+      renderer.renderBlockFloat(block.data());
+      for (size_t i = 0; i < block.size(); i += 2) {
+        const double l = block[i], r = block[i + 1];
+        mid += (l + r) * (l + r);
+        side += (l - r) * (l - r);
+      }
+    }
+    ASSERT_GT(mid, 0.0) << n;
+    const double sideDb = side > 0 ? 10.0 * std::log10(side / mid) : -99.0;
+    EXPECT_GT(sideDb, kFloorDb) << "module " << n << " is (near) mono";
+  }
+}
+
+// Harbour Lights' form: intro (2 patterns), verse (2), chorus (2), break,
+// bridge (2), the third verse (2), the chorus again (2) and the last
+// chorus (2), outro. Its lead is on channel 0.
+TEST(ModuleFiles, HarbourLightsChangesKeyAndDropsTheFluteAnOctave) {
+  const Module m = load(2);
+  ASSERT_EQ(m.order.size(), 16u);
+  const int flute = instrumentNumber(m, "triangle flute");
+  ASSERT_NE(flute, 0);
+  // Positions of the first section, of its return, and the shift between them.
+  struct Pair { int first, again, semitones; bool flute; };
+  for (const Pair& pair : {Pair{2, 9, -12, true}, Pair{3, 10, -12, true}, Pair{4, 13, 2, false}, Pair{5, 14, 2, false}}) {
+    const Pattern& a = m.patterns[m.order[pair.first]];
+    const Pattern& b = m.patterns[m.order[pair.again]];
+    ASSERT_EQ(a.rows, b.rows);
+    int compared = 0;
+    for (int r = 0; r < a.rows; ++r) {
+      const Cell& x = a.cells[static_cast<size_t>(r) * m.channels];
+      const Cell& y = b.cells[static_cast<size_t>(r) * m.channels];
+      const bool xNote = x.note != 0 && x.note != kKeyOff, yNote = y.note != 0 && y.note != kKeyOff;
+      ASSERT_EQ(xNote, yNote) << "positions " << pair.first << " and " << pair.again << " row " << r;
+      if (!xNote) continue;
+      ++compared;
+      EXPECT_EQ(y.note - x.note, pair.semitones) << "position " << pair.again << " row " << r;
+      if (pair.flute) {
+        EXPECT_EQ(y.instrument, flute) << "position " << pair.again << " row " << r;
+      }
+    }
+    EXPECT_GE(compared, 12) << "positions " << pair.first << " and " << pair.again;
   }
 }
 

@@ -7,12 +7,20 @@
 //   intro (8 bars) - verse (16) - chorus (16) - break (8) - verse (16)
 //   - chorus (16) - outro (8, slowing down) - jump back to the intro
 //
+// The chorus lifts: the global volume rises from 50 in the verses to 64,
+// brass stabs, kalimba chimes and the strings join in. The
+// second half is not a replay: its verse has a broken kick, a backbeat
+// snare, the marimba on the arp and a new bell counter-line; its chorus
+// the ride, a busier bass line, later stabs, the harmony all the way
+// through and a whistle counter-melody.
+//
 // Channels:
 //   0 kick   1 snare  2 clap   3 closed hat  4 open hat / ride  5 percussion
 //   6 crash and risers  7 sub bass  8 pluck bass  9-12 glass pad
 //   13-15 strings  16 pluck arp  17 its echo  18 lead  19 its echo
 //   20 harmony lead  21 bell counter-line  22 its echo  23-24 stabs
-//   25 chip arpeggio / marimba  26 chimes  27 808 drop, tempo control
+//   25 chip arpeggio, whistle counter-melody  26 chimes  27 808 drop, tempo
+//   control; the crash channel's effect column carries the global volume
 #include <array>
 #include <string>
 
@@ -110,7 +118,7 @@ std::vector<Instrument> makeInstruments() {
                                      LoopMode::Forward, P * 32, 44),
                              adsr(2, 16, 48), 700),
                   0, 40, 8, 16));
-  v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26),
+  v.push_back(instrument("bell", pitched(fm(P, 96, 3.5, 2.5, 0.4, 2), 0.9, LoopMode::Forward, 2 * P, 26, 88),
                          adsr(0, 60, 8), 400));
   v.push_back(instrument("e-piano", pitched(fm(P, 64, 1.0, 1.8, 0.3, 1), 0.9, LoopMode::Forward, P, 28),
                          adsr(0, 30, 20), 1200));
@@ -174,6 +182,7 @@ struct Layers {
   std::array<const char*, 2> lead = {nullptr, nullptr};
   std::array<const char*, 2> harmony = {nullptr, nullptr};
   std::array<const char*, 2> bell = {nullptr, nullptr};
+  std::array<const char*, 2> counter = {nullptr, nullptr};  // whistle, on the chip channel
   int leadIns = kLead;
   const char* kick = nullptr;
   const char* snare = nullptr;
@@ -189,6 +198,7 @@ struct Layers {
   const char* arp = nullptr;    // chord figure in 16ths
   int arpIns = kPluckArp;
   const char* stabs = nullptr;  // chord figure in 8ths, cut short
+  int stabIns = kEPiano;
   const char* chimes = nullptr; // chord figure in 16ths, octave 6
   bool chip = false;            // chip arpeggio on every beat
 };
@@ -200,6 +210,7 @@ void place(PatternBuilder& p, const Layers& l) {
     if (l.lead[bar]) p.notes(cLead, r0, 4, l.lead[bar], l.leadIns);
     if (l.harmony[bar]) p.notes(cHarm, r0, 4, l.harmony[bar], kPulseLead);
     if (l.bell[bar]) p.notes(cBell, r0, 4, l.bell[bar], kBell);
+    if (l.counter[bar]) p.notes(cChip, r0, 4, l.counter[bar], kWhistle);
     if (l.kick) p.drums(cKick, r0, 2, l.kick, kKit);
     if (l.snare) p.drums(cSnare, r0, 2, l.snare, kKit);
     if (l.clap) p.drums(cClap, r0, 2, l.clap, kKit);
@@ -224,8 +235,8 @@ void place(PatternBuilder& p, const Layers& l) {
     }
     if (l.arp) chordFigure(p, cArp, r0, 2, l.arp, chord, 4, l.arpIns);
     if (l.stabs) {
-      chordFigure(p, cStab0, r0, 4, l.stabs, chord, 4, kEPiano);
-      chordFigure(p, cStab1, r0, 4, l.stabs, chord, 4, kEPiano);
+      chordFigure(p, cStab0, r0, 4, l.stabs, chord, 4, l.stabIns);
+      chordFigure(p, cStab1, r0, 4, l.stabs, chord, 4, l.stabIns);
     }
     if (l.chimes) chordFigure(p, cChime, r0, 2, l.chimes, chord, 6, kKalimba);
     if (l.chip) {
@@ -256,6 +267,9 @@ void place(PatternBuilder& p, const Layers& l) {
     if (p.at(r, cLeadEcho).note) p.fx(cLeadEcho, r, kSetPan, 60);
     if (p.at(r, cBellEcho).note) p.fx(cBellEcho, r, kSetPan, 196);
     if (p.at(r, cHarm).note && !p.at(r, cHarm).effect) p.fx(cHarm, r, kSetPan, 168);
+    if (l.counter[0] || l.counter[1]) {
+      if (p.at(r, cChip).note && p.at(r, cChip).note != kKeyOff) p.fx(cChip, r, kSetPan, 76);
+    }
   }
 }
 
@@ -323,7 +337,23 @@ Module glasswork() {
   const char* arp1 = "1352135213521352";
   const char* arp2 = "1357531513575315";
   const char* stabs = ".1...1.1";
+  const char* stabsLate = "..1..1.1";
+  const char* pluckLine3 = "R.OR.ROmR..RO.FO";
   const char* chimesIntro = "5...3.....4...2.";
+  const char* chimesChorus = "3.5.1.5.3.5.2.5.";
+  const char* brokenKick = "k..k..k...k..k..";
+  const char* backbeat = "....s.......s...";
+  // The second verse's bell answers on beats two and four, the second
+  // chorus's whistle moves under the lead; both written against the chords.
+  const Phrase bellVerse = {". . A-5 . . . E-6 .", ". . F-5 . . . D-6 .", ". . C-6 . . . A-5 .",
+                            ". . G-5 . . . E-5 .", ". . A-5 . . . E-6 .", ". . D-6 . . . A-5 .",
+                            ". . A#5 . . . D-6 .", ". . E-6 . C#6 . A-5 ."};
+  const Phrase counterChorus = {"D-5 . . . F-5 . A-5 .", "G-5 . . . E-5 . C-5 .", "F-5 . . . A-5 . . C-6",
+                                "A-5 . . . . . G-5 .", "F-5 . . . D-5 . F-5 .", "G-5 . . . C-6 . . .",
+                                "C-6 . . . A-5 . G-5 .", "E-5 . . . C#5 . . ."};
+  // Section levels (global volume).
+  constexpr uint8_t kVerseLevel = 50, kChorusLevel = 64, kBreakLevel = 52, kIntroLevel = 58;
+  const auto level = [](PatternBuilder& p, uint8_t v) { p.fx(cFx, 0, kGlobalVolume, v); };
 
   std::vector<int> order;
   const auto emit = [&](PatternBuilder& p) { order.push_back(addPattern(m, p)); };
@@ -340,9 +370,9 @@ Module glasswork() {
     l.pad = true;
     l.padIns = kAirPad;
     l.chimes = chimesIntro;
-    if (i >= 2) l.arp = arp1;
-    if (i >= 1) l.hats = i >= 2 ? hats8 : nullptr;
-    if (i == 3) l.sub = subRoot;
+    if (i >= 1) l.arp = arp1;
+    if (i >= 2) l.hats = hats8;
+    if (i >= 2) l.sub = subRoot;
     PatternBuilder p(kChannels);
     place(p, l);
     if (i == 0) {
@@ -350,12 +380,13 @@ Module glasswork() {
       // after the slowed-down outro.
       p.fx(cBoom, 0, kSpeed, 3);
       p.fx(cChime, 0, kSpeed, 125);
+      level(p, kIntroLevel);
       for (int v = 0; v < 4; ++v) {
-        p.volume(cPad0 + v, 0, volumeColumn(0));
+        p.volume(cPad0 + v, 0, volumeColumn(36));
         for (int r = 2; r <= 20; r += 2) p.fx(cPad0 + v, r, kVolSlide, 0x10);
       }
     }
-    if (i == 2) {
+    if (i == 1) {
       for (int r = 1; r < 64; ++r) {
         if (!p.at(r, cArp).note) p.fx(cArp, r, kPanSlide, r < 32 ? 0x02 : 0x20);
       }
@@ -379,9 +410,9 @@ Module glasswork() {
       const int bar = (i * 2) % 8;
       Layers l = layers(verseChords, i % 4);
       l.lead = {lead[bar], lead[bar + 1]};
-      l.kick = (i % 4 == 3) ? fourFloorPush : fourFloor;
-      l.clap = claps;
-      l.snare = second ? snareGhost : nullptr;
+      l.kick = second ? brokenKick : (i % 4 == 3) ? fourFloorPush : fourFloor;
+      l.clap = second ? nullptr : claps;
+      l.snare = second ? backbeat : nullptr;
       l.hats = second ? hats16 : hats8;
       l.open = offOpen;
       l.perc = second ? perc1 : nullptr;
@@ -389,8 +420,13 @@ Module glasswork() {
       l.pluck = i >= 4 || second ? pluckLine : nullptr;
       l.pad = true;
       l.arp = (i % 2) ? arp2 : arp1;
+      if (second) {
+        l.arpIns = kMarimba;
+        l.bell = {bellVerse[bar], bellVerse[bar + 1]};
+      }
       PatternBuilder p(kChannels);
       place(p, l);
+      if (i == 0) level(p, kVerseLevel);
       if (i == 0) {
         p.note(cFx, 0, nCrash, kCrash);
         p.note(cBoom, 0, 37, kBoom);
@@ -424,21 +460,25 @@ Module glasswork() {
       l.lead = {leadB[bar], leadB[bar + 1]};
       l.harmony = {harmB[bar], harmB[bar + 1]};
       l.bell = {bellB[bar], bellB[bar + 1]};
-      l.kick = fourFloor;
+      l.kick = last && i % 2 == 1 ? fourFloorPush : fourFloor;
       l.clap = claps;
       l.snare = snareGhost;
       l.hats = hats16;
       l.open = last ? rides : offOpen;
       l.perc = perc1;
       l.sub = subPush;
-      l.pluck = pluckLine2;
+      l.pluck = last ? pluckLine3 : pluckLine2;
       l.pad = true;
       l.strings = true;
-      l.arp = arp2;
-      l.stabs = stabs;
+      l.arp = last ? arp1 : arp2;
+      l.stabs = last ? stabsLate : stabs;
+      l.stabIns = kBrass;
+      l.chimes = chimesChorus;
       if (i >= 4 && !last) l.harmony = {nullptr, nullptr};
+      if (last) l.counter = {counterChorus[bar], counterChorus[bar + 1]};
       PatternBuilder p(kChannels);
       place(p, l);
+      if (i == 0) level(p, kChorusLevel);
       if (i == 0 || i == 4) p.note(cFx, 0, nCrash, kCrash);
       if (i == 0) {
         p.note(cBoom, 0, 37, kBoom);
@@ -489,7 +529,10 @@ Module glasswork() {
           p.at(r, cLead).instrument = 0;
         }
       }
-      if (i == 0) p.note(cBoom, 0, 37, kBoom);
+      if (i == 0) {
+        p.note(cBoom, 0, 37, kBoom);
+        level(p, kBreakLevel);
+      }
       if (i == 3) {
         // A one-bar tom fill played twice by a pattern loop, then a break
         // that skips the last beat of the pattern.
@@ -511,8 +554,8 @@ Module glasswork() {
       l.pad = true;
       l.padIns = kAirPad;
       l.chimes = chimesIntro;
-      if (i < 2) {
-        l.lead = {leadA2[i * 2], leadA2[i * 2 + 1]};
+      if (i < 2) l.lead = {leadA2[i * 2], leadA2[i * 2 + 1]};
+      if (i < 3) {
         l.kick = fourFloor;
         l.hats = hats8;
         l.clap = claps;
@@ -521,14 +564,17 @@ Module glasswork() {
       if (i < 3) l.arp = arp1;
       PatternBuilder p(kChannels);
       place(p, l);
-      if (i == 0) p.note(cFx, 0, nCrash, kCrash);
+      if (i == 0) {
+        p.note(cFx, 0, nCrash, kCrash);
+        level(p, kIntroLevel);
+      }
       if (i >= 2) {
         // The pads fade: each new chord starts lower, and slides down.
-        const int start[2][2] = {{-1, 12}, {12, 10}};
+        const int start[2][2] = {{-1, 40}, {36, 30}};
         for (int v = 0; v < 4; ++v) {
           for (int half = 0; half < 2; ++half) {
-            const int level = start[i - 2][half];
-            if (level >= 0) p.volume(cPad0 + v, half * 32, volumeColumn(level));
+            const int from = start[i - 2][half];
+            if (from >= 0) p.volume(cPad0 + v, half * 32, volumeColumn(from));
           }
           for (int r = (i == 2 ? 1 : 40); r < 64; r += 3) {
             if (!p.at(r, cPad0 + v).note) p.fx(cPad0 + v, r, kVolSlide, 0x01);

@@ -2,8 +2,13 @@
 //
 // Amiga table, speed 6 at 125 BPM: 16 rows to the bar, four bars to the
 // pattern. Channels: 0 lead (pulse), 1 chord arpeggios, 2 bass, 3 drums.
-// Form: intro, verse, chorus, drum break, bridge, verse with a harmony arp,
-// chorus up, outro that hands back to the intro.
+// Form: intro, verse, chorus, drum break, bridge, verse with the flute an
+// octave down and a busier arp, chorus, the last chorus a whole tone up (C
+// to D), outro back in C that hands back to the intro.
+//
+// Stereo: bass and kick in the middle, the pulse lead a little right, the
+// flute a little left, the arp swapping sides bar by bar (set panning on
+// its first row), hats and the echo blip out to the sides.
 #include <array>
 
 #include "tools/xmcomposer/songs/kit.h"
@@ -22,13 +27,12 @@ std::vector<Instrument> makeInstruments() {
   std::vector<Instrument> v;
   constexpr int P = 32;  // one chip cycle; rendered for relative note 0
 
-  Sample lead = makeSample(repeat([] {
-    Wave w(32);
-    for (int i = 0; i < 32; ++i) w[i] = i < 8 ? 1.0 : -1.0;  // 25% pulse, raw like the chips
-    return w;
-  }(), 4), false, 0.85, LoopMode::Forward, P);
+  // A 25% pulse with its top harmonics taken off, so the lead sings rather
+  // than buzzes over the arp.
+  Sample lead = makeSample(repeat(squareCycle(P, 0.25, 9), 4), false, 0.85, LoopMode::Forward, P);
   tune(lead, 0, P, kRate0);
-  lead.volume = 46;
+  lead.volume = 54;
+  lead.panning = 150;
   Instrument leadIns = instrument("pulse lead", lead, adsr(1, 12, 44), 600);
   leadIns.vibratoType = 0; leadIns.vibratoSweep = 24; leadIns.vibratoDepth = 6; leadIns.vibratoRate = 20;
   v.push_back(leadIns);
@@ -39,7 +43,8 @@ std::vector<Instrument> makeInstruments() {
     return w;
   }(), 4), false, 0.8, LoopMode::Forward, P);
   tune(arp, 0, P, kRate0);
-  arp.volume = 26;
+  arp.volume = 22;
+  arp.panning = 84;
   v.push_back(instrument("square arp", arp, adsr(0, 20, 36), 900));
 
   Sample bass = makeSample(repeat([] {
@@ -61,17 +66,20 @@ std::vector<Instrument> makeInstruments() {
   for (size_t i = 0; i < sn.size() && i < body.size(); ++i) sn[i] = 0.5 * sn[i] + 0.7 * body[i];
   Sample s = makeSample(sn, false, 0.95);
   s.relativeNote = 12 - (nSnare - kMiddleC);
-  s.volume = 46;
+  s.volume = 42;
+  s.panning = 140;
   v.push_back(instrument("noise snare", s));
 
   Sample h = makeSample(chipNoise(kRate24, 0.05, 0.012, 1, 55), false, 0.7);
   h.relativeNote = 24 - (nHat - kMiddleC);
-  h.volume = 30;
+  h.volume = 20;
+  h.panning = 188;
   v.push_back(instrument("hat", h));
 
   Sample oh = makeSample(chipNoise(kRate24, 0.3, 0.08, 1, 56), false, 0.6);
   oh.relativeNote = 24 - (nOpen - kMiddleC);
-  oh.volume = 26;
+  oh.volume = 18;
+  oh.panning = 72;
   v.push_back(instrument("open hat", oh));
 
   Sample tri = makeSample(repeat([] {
@@ -81,6 +89,7 @@ std::vector<Instrument> makeInstruments() {
   }(), 2), false, 0.95, LoopMode::Forward, P);
   tune(tri, 0, P, kRate0);
   tri.volume = 50;
+  tri.panning = 100;
   Instrument triIns = instrument("triangle flute", tri, adsr(3, 16, 48), 500);
   triIns.vibratoSweep = 40; triIns.vibratoDepth = 8; triIns.vibratoRate = 18;
   v.push_back(triIns);
@@ -88,11 +97,13 @@ std::vector<Instrument> makeInstruments() {
   Sample t = makeSample(tom(kRate12, 120), false, 0.95);
   t.relativeNote = 12 - (nTom - kMiddleC);
   t.volume = 48;
+  t.panning = 96;
   v.push_back(instrument("tom", t));
 
   Sample blip = makeSample(repeat(sineCycle(P), 2), false, 0.9, LoopMode::Forward, P);
   tune(blip, 0, P, kRate0);
   blip.volume = 34;
+  blip.panning = 200;
   v.push_back(instrument("echo blip", blip, swell(0, 18), 0));
   return v;
 }
@@ -122,6 +133,7 @@ struct Section {
   bool arp = true;
   int arpStride = 4;                // rows between arp retriggers
   int arpVolume = -1;
+  bool arpSwaps = false;            // the arp answers from the other side every other bar
 };
 
 void bassBar(PatternBuilder& p, int row, std::string_view rhythm, std::string_view chord) {
@@ -151,6 +163,9 @@ int build(Module& m, const Section& s) {
         if (r % s.arpStride == 0) p.note(kArpCh, r0 + r, root, kArp, s.arpVolume);
         p.fx(kArpCh, r0 + r, kArpeggio, arpParam(chord));
       }
+      // The set-panning rides on the pattern's volume column (the effect
+      // column holds the arpeggio), after the note has set the sample's pan.
+      if (s.arpSwaps) p.volume(kArpCh, r0, static_cast<uint8_t>(0xC0 | (bar % 2 ? 0xB : 0x5)));
     }
     if (s.bass) bassBar(p, r0, s.bass, chord);
     const char* drums = (bar == 3 && s.lastBarDrums) ? s.lastBarDrums : s.drums;
@@ -223,10 +238,10 @@ Module harbourLights() {
   const int pVerse2 = build(m, v2);
 
   Section c1{chorusChords, chorusA};
-  c1.drums = beat2; c1.bass = bassPush; c1.arpStride = 2;
+  c1.drums = beat2; c1.bass = bassPush; c1.arpStride = 2; c1.arpSwaps = true;
   const int pChorus1 = build(m, c1);
   Section c2{chorusChords2, chorusB};
-  c2.drums = beat2; c2.lastBarDrums = fill; c2.bass = bassPush; c2.arpStride = 2;
+  c2.drums = beat2; c2.lastBarDrums = fill; c2.bass = bassPush; c2.arpStride = 2; c2.arpSwaps = true;
   const int pChorus2 = build(m, c2);
 
   // Break: drums and bass, the arpeggio drops out, the blip answers.
@@ -245,16 +260,22 @@ Module harbourLights() {
 
   // Verse again with the flute an octave down, busier arps.
   Section v3{verseChords, verseA};
-  v3.leadIns = kTriLead; v3.drums = beat2; v3.bass = bassPush; v3.arpStride = 2;
+  v3.leadIns = kTriLead; v3.leadTranspose = -12; v3.drums = beat2; v3.bass = bassPush; v3.arpStride = 2;
+  v3.arpSwaps = true;
   const int pVerse3 = build(m, v3);
   Section v4{verseChords2, verseB};
-  v4.leadIns = kTriLead; v4.drums = beat2; v4.lastBarDrums = fill; v4.bass = bassPush; v4.arpStride = 2;
+  v4.leadIns = kTriLead; v4.leadTranspose = -12; v4.drums = beat2; v4.lastBarDrums = fill; v4.bass = bassPush;
+  v4.arpStride = 2; v4.arpSwaps = true;
   const int pVerse4 = build(m, v4);
 
-  // Last chorus: the arpeggio stutters on every row, a little louder.
-  Section c3{chorusChords, chorusA};
-  c3.drums = beat2; c3.bass = bassPush; c3.arpStride = 1; c3.arpVolume = 40;
+  // Last chorus a whole tone up, in D: the arpeggio stutters on every row.
+  Section c3{{"G", "A", "F#m", "Bm"}, chorusA};
+  c3.leadTranspose = 2; c3.drums = beat2; c3.bass = bassPush; c3.arpStride = 1; c3.arpSwaps = true;
   const int pChorus3 = build(m, c3);
+  Section c4{{"G", "A", "D", "D"}, chorusB};
+  c4.leadTranspose = 2; c4.drums = beat2; c4.lastBarDrums = fill; c4.bass = bassPush; c4.arpStride = 2;
+  c4.arpSwaps = true;
+  const int pChorus4 = build(m, c4);
 
   // Outro: the chorus tail, then a held chord that turns back to the intro.
   Section out{{"F", "G", "C", "C"}, {"A-5 . . F-5 . A-5 C-6 A-5", "B-5 . . G-5 . B-5 D-6 B-5",
@@ -286,7 +307,7 @@ Module harbourLights() {
              static_cast<uint8_t>(pVerse2), static_cast<uint8_t>(pChorus1), static_cast<uint8_t>(pChorus2),
              static_cast<uint8_t>(pBreak), static_cast<uint8_t>(pBridge1), static_cast<uint8_t>(pBridge2),
              static_cast<uint8_t>(pVerse3), static_cast<uint8_t>(pVerse4), static_cast<uint8_t>(pChorus1),
-             static_cast<uint8_t>(pChorus2), static_cast<uint8_t>(pChorus3), static_cast<uint8_t>(pChorus2),
+             static_cast<uint8_t>(pChorus2), static_cast<uint8_t>(pChorus3), static_cast<uint8_t>(pChorus4),
              static_cast<uint8_t>(pOutro)};
   m.restart = 0;
   return m;
