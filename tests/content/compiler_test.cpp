@@ -389,4 +389,32 @@ TEST(Credits, ParsesTheMarkdownTables) {
   EXPECT_THROW(parseCredits("## Modules\n| 1 | a | b |\n"), CompileError);
 }
 
+TEST(Credits, ModuleFactsComeFromTheXmHeader) {
+  // A header as a tracker writes it: song length 14, restart 0, 6 channels,
+  // 9 patterns, 12 instruments, flags 1 (linear), speed 5, 140 BPM.
+  std::string xm = "Extended Module: ";
+  xm.resize(60, ' ');
+  const uint16_t fields[] = {276, 0, 14, 0, 6, 9, 12, 1, 5, 140};  // header size (2 words), then the rest
+  for (uint16_t f : fields) xm += static_cast<char>(f & 0xFF), xm += static_cast<char>(f >> 8);
+  const ModuleFacts m = readModuleFacts(xm, "x.xm");
+  EXPECT_EQ(m.orders, 14);
+  EXPECT_EQ(m.channels, 6);
+  EXPECT_EQ(m.patterns, 9);
+  EXPECT_EQ(m.instruments, 12);
+  EXPECT_TRUE(m.linear);
+  EXPECT_EQ(m.speed, 5);
+  EXPECT_EQ(m.bpm, 140);
+  EXPECT_THROW(readModuleFacts(xm.substr(0, 79), "short.xm"), CompileError);
+  EXPECT_THROW(readModuleFacts("Extended Module? " + xm.substr(17), "other.xm"), CompileError);
+
+  // The page's keys read them: channels, table, speed and BPM of module 1.
+  Credits c;
+  c.module[1] = m;
+  const Charts charts;
+  const Article a = compileArticle("{=music.1.channels} {=music.1.table} {=music.1.speed}/{=music.1.bpm}\n@end\n",
+                                   "t", charts, {}, false, &c);
+  ASSERT_FALSE(a.lines.empty());
+  EXPECT_EQ(a.lines[0].text, "6 linear 5/140");
+}
+
 }  // namespace

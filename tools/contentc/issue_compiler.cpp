@@ -715,14 +715,33 @@ struct Substitutions {
   const Credits* credits;
 
   bool operator()(const std::string& key, std::string& value) const {
-    // music.composer, music.replay, music.N.title, music.N.musician, music.tN (tune title)
+    // music.composer, music.replay, music.N.title, music.N.musician, and
+    // from module N's header music.N.channels, .patterns, .instruments,
+    // .orders, .speed, .bpm and .table ("linear" or "Amiga")
     if (key.rfind("music.", 0) == 0) {
       if (!credits) return false;
       const std::string k = key.substr(6);
-      if (k == "composer") value = credits->composer;
-      else if (k == "replay") value = credits->replayAuthor;
-      else if (k.size() == 7 && k[0] >= '1' && k[0] <= '4' && k.substr(1) == ".title") value = credits->moduleTitle[k[0] - '0'];
-      else if (k.size() == 10 && k[0] >= '1' && k[0] <= '4' && k.substr(1) == ".musician") value = credits->moduleMusician[k[0] - '0'];
+      if (k == "composer") {
+        value = credits->composer;
+        return true;
+      }
+      if (k == "replay") {
+        value = credits->replayAuthor;
+        return true;
+      }
+      if (k.size() < 3 || k[0] < '1' || k[0] > '4' || k[1] != '.') return false;
+      const int n = k[0] - '0';
+      const std::string field = k.substr(2);
+      const ModuleFacts& m = credits->module[n];
+      if (field == "title") value = credits->moduleTitle[n];
+      else if (field == "musician") value = credits->moduleMusician[n];
+      else if (field == "channels") value = std::to_string(m.channels);
+      else if (field == "patterns") value = std::to_string(m.patterns);
+      else if (field == "instruments") value = std::to_string(m.instruments);
+      else if (field == "orders") value = std::to_string(m.orders);
+      else if (field == "speed") value = std::to_string(m.speed);
+      else if (field == "bpm") value = std::to_string(m.bpm);
+      else if (field == "table") value = m.linear ? "linear" : "Amiga";
       else return false;
       return true;
     }
@@ -1171,13 +1190,38 @@ void checkReleases(const std::vector<Release>& releases) {
   }
 }
 
-Issue compileIssue(const std::string& contentDir, bool strictCounts) {
+ModuleFacts readModuleFacts(const std::string& bytes, const std::string& name) {
+  // "Extended Module: " at 0, the header size at 60, then song length,
+  // restart position, channels, patterns, instruments, flags, speed, BPM.
+  if (bytes.size() < 80 || bytes.compare(0, 17, "Extended Module: ") != 0) {
+    throw CompileError(name + ": not an XM module");
+  }
+  auto u16 = [&](size_t at) {
+    return static_cast<int>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+  };
+  ModuleFacts m;
+  m.orders = u16(64);
+  m.channels = u16(68);
+  m.patterns = u16(70);
+  m.instruments = u16(72);
+  m.linear = (u16(74) & 1) != 0;
+  m.speed = u16(76);
+  m.bpm = u16(78);
+  return m;
+}
+
+Issue compileIssue(const std::string& contentDir, bool strictCounts, const std::string& modulesDir) {
   namespace fs = std::filesystem;
   const fs::path dir(contentDir);
   Issue issue;
 
   // Music credits: the one table of titles and names.
   issue.credits = parseCredits(readFile(dir / "music_credits.md"));
+  for (int n = 1; n <= 4; ++n) {
+    const fs::path folder = modulesDir.empty() ? dir / ".." / "assets" / "modules" : fs::path(modulesDir);
+    const fs::path module = folder / ("module" + std::to_string(n) + ".xm");
+    issue.credits.module[n] = readModuleFacts(readFile(module), module.filename().string());
+  }
   const Credits& credits = issue.credits;
 
   std::vector<Group> groups;

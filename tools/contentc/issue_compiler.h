@@ -130,15 +130,26 @@ std::vector<Line> titleBlock(const std::string& title, char rule);
 
 // ---- the issue -----------------------------------------------------------
 
-// The music credits table (content/music_credits.md).
+// What a module's XM header says about it, for the music page.
+struct ModuleFacts {
+  int channels = 0, patterns = 0, instruments = 0, orders = 0, speed = 0, bpm = 0;
+  bool linear = false;  // linear frequency table (else the Amiga table)
+};
+
+// The music credits table (content/music_credits.md), and the shipped
+// modules' header facts (assets/modules/moduleN.xm).
 struct Credits {
   std::array<std::string, 5> moduleTitle, moduleMusician;  // modules 1..4
   std::array<std::string, 13> tuneTitle;                   // C64 tunes 1..12
   std::string composer, replayAuthor;
+  std::array<ModuleFacts, 5> module;                       // modules 1..4
 };
 
 // Reads the markdown credits table; throws unless it has 4 modules and 12 tunes.
 Credits parseCredits(const std::string& markdown);
+
+// Reads the fixed part of an XM header; throws unless it is one.
+ModuleFacts readModuleFacts(const std::string& bytes, const std::string& name);
 
 struct Article {
   std::vector<Line> lines;  // without the end line
@@ -172,7 +183,9 @@ Article compileArticle(const std::string& source, const std::string& name, const
 void checkReleases(const std::vector<Release>& releases);
 
 // Reads the whole content folder.
-Issue compileIssue(const std::string& contentDir, bool strictCounts = true);
+// The shipped modules are read from `modulesDir`, by default the folder
+// assets/modules beside the content folder.
+Issue compileIssue(const std::string& contentDir, bool strictCounts = true, const std::string& modulesDir = {});
 
 // Writes the generated C++ tables.
 std::string emitCpp(const Issue& issue);
