@@ -210,6 +210,26 @@ TEST(XmEffectTables, TremoloPositionWraps) {
   EXPECT_EQ(q.ch().tremoloPosition, -4);
 }
 
+TEST(XmEffectTables, TremoloWaveformChoosesWhetherANewNoteRestartsIt) {
+  // E7x waveforms 0..3 restart the tremolo at every new instrument; 4..7
+  // (the same shapes with bit 2 set) keep its position.
+  struct Case {
+    uint8_t waveform;
+    int32_t positionAfterNewNote;
+  };
+  const Case cases[] = {{0, 0}, {3, 0}, {4, -19}, {7, -19}};
+  for (const Case& c : cases) {
+    Module m = fourTicks({49, 1, 0, xm::kEffectExtended, static_cast<uint8_t>(0x70 | c.waveform)},
+                         {0, 0, 0, xm::kEffectTremolo, 0xF8});
+    m.cell(0, 2, 0) = {49, 1, 0, 0, 0};
+    Player p(m);
+    for (int t = 0; t < 8; ++t) p.tick();  // rows 0 and 1: the tremolo runs to -19
+    EXPECT_EQ(p.ch().tremoloPosition, -19) << int(c.waveform);
+    p.tick();  // row 2: a new note with its instrument
+    EXPECT_EQ(p.ch().tremoloPosition, c.positionAfterNewNote) << int(c.waveform);
+  }
+}
+
 // Rows visited by a song of two 128-row patterns whose row 1 breaks with Dxx.
 std::vector<int> breakTarget(uint8_t parameter) {
   Module m;
