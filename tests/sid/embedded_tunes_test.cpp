@@ -68,18 +68,18 @@ TEST_P(EmbeddedTune, StreamsAsItRendersOffline) {
 // tunes drives the mix to the 16-bit limit, so these hold whether an
 // overload wraps or clamps.
 const uint64_t kDigests60s[12] = {
-    0x640fc8e0d736abb2ull,
-    0x0ece18f4dc44a19full,
-    0x4f78fd816fd52482ull,
-    0xe31f5d871c4abb80ull,
-    0x62fd29bd39ac7e36ull,
-    0xf6a96100c5587e8aull,
-    0x23716a44becc733dull,
-    0xcc7852d50c3b67e4ull,
-    0xd9356735de00ac0eull,
-    0xf8b9aad2d05c6b88ull,
-    0xbe6378d86e58d171ull,
-    0x50cbd0990853e2beull,
+    0xa092bd51784573b1ull,
+    0x82e9e2b2dc5bc138ull,
+    0x63d89ff8c16539a8ull,
+    0x7f46e15f2d543a58ull,
+    0x35b506499bb291c9ull,
+    0xcdd22915d2a71e49ull,
+    0xaeb1b300a651ea3dull,
+    0x0893b401e7b22d40ull,
+    0x3bcad8aa135db83bull,
+    0x22f4315b6374a593ull,
+    0x037a7e424b6774c6ull,
+    0x90660def38006e70ull,
 };
 
 TEST_P(EmbeddedTune, KeepsItsSixtySecondDigest) {

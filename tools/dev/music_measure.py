@@ -19,6 +19,12 @@ that separate real tunes and modules from thin, restless ones:
                                            a table of both, the real pieces'
                                            range, and which of ours fall
                                            outside it (marked '!')
+  ... [--keys bass,chroma] [--require N] [--min-side DB]
+                                           exit 1 unless at least N of ours
+                                           are inside the real range on every
+                                           named figure (all but lra and side
+                                           by default) and, with --min-side,
+                                           have side/mid of at least DB
 """
 import sys
 import wave
@@ -159,6 +165,25 @@ def main(argv):
         for path in argv:
             print(row(path.rsplit('/', 1)[-1], measure(path)))
         return 0
+    keys = [k for k in KEYS if k not in ('lra', 'side')]
+    require = None
+    min_side = None
+    rest = []
+    i = 0
+    while i < len(argv):
+        if argv[i] == '--keys':
+            keys = argv[i + 1].split(',')
+            i += 2
+        elif argv[i] == '--require':
+            require = int(argv[i + 1])
+            i += 2
+        elif argv[i] == '--min-side':
+            min_side = float(argv[i + 1])
+            i += 2
+        else:
+            rest.append(argv[i])
+            i += 1
+    argv = rest
     split = argv.index('--ours')
     real, ours = argv[1:split], argv[split + 1:]
     real_m = [(p, measure(p)) for p in real]
@@ -170,10 +195,19 @@ def main(argv):
     print(row('real minimum', lo))
     print(row('real maximum', hi))
     print()
+    inside = 0
     for p in ours:
         m = measure(p)
         marks = {k for k in KEYS if k != 'side' and not (lo[k] <= m[k] <= hi[k])}
+        if min_side is not None and m['side'] < min_side:
+            marks.add('side')
         print(row(p.rsplit('/', 1)[-1], m, marks))
+        inside += not (marks & (set(keys) | {'side'}))
+    print(f'{inside} of {len(ours)} inside the real range on {", ".join(keys)}'
+          + (f' with side/mid >= {min_side:g} dB' if min_side is not None else ''))
+    if require is not None and inside < require:
+        print(f'want at least {require}')
+        return 1
     return 0
 
 
