@@ -101,7 +101,7 @@ for text in 'QUORVALINE(6)' 'KEYS AND BUTTONS' 'EXIT STATUS' '255' 'SDL_VIDEODRI
 done
 head -12 "$work/man.txt"
 # Every file the manual page sends the reader to is in the package.
-for named in $(grep -o '/usr/share/[^ ]*' "$work/man.txt" | sort -u); do
+for named in $(zcat "$root/usr/share/man/man6/quorvaline.6.gz" | grep -o '/usr/share/[^ ]*' | sort -u); do
   [ -e "$root$named" ] || fail "the manual page names $named, which the package lacks"
 done
 grep -q 'README.md.gz' "$work/man.txt" || fail "the manual page does not name the README"
@@ -124,8 +124,9 @@ grep -q ' \.symtab ' <<< "$sections" && fail "the program still has a symbol tab
 grep -q ' \.comment ' <<< "$sections" && fail "the program still has a .comment section"
 readelf -d "$root/usr/games/quorvaline" | grep -q 'BIND_NOW\|FLAGS.*NOW' || fail "the program is not linked with -z now"
 # Debian's hardening flags: fortified libc calls and the stack protector.
-readelf --dyn-syms -W "$root/usr/games/quorvaline" | grep -q '__[a-z]*_chk' || fail "no fortified libc calls"
-readelf --dyn-syms -W "$root/usr/games/quorvaline" | grep -q '__stack_chk_fail' || fail "no stack protector"
+symbols=$(readelf --dyn-syms -W "$root/usr/games/quorvaline")
+grep -q ' __[a-z]*printf_chk@' <<< "$symbols" || fail "no fortified libc calls"
+grep -q ' __stack_chk_fail@' <<< "$symbols" || fail "no stack protector"
 
 step "cmake --install with another prefix"
 cmake --install "$build" --prefix "$work/other/opt/qv" --strip > "$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
