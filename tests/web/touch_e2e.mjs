@@ -123,21 +123,25 @@ try {
   await page.waitForTimeout(1500);
   await shot('3_intro');
   await tap(400, 300);  // a tap leaves the intro
-  check((await settled('4_reader', ['--article', '11'], 30000)) === 0, 'a tap leaves the intro for the editorial');
+  // The reader draws its pointer where the finger last tapped; swipes scroll
+  // without moving it.
+  const tapped = ['--pointer', '400,300'];
+  check((await settled('4_reader', ['--article', '11', ...tapped], 30000)) === 0,
+        'a tap leaves the intro for the editorial');
 
   // Slow swipes (no flick): up by 110 frame pixels is two wheel steps of 4 lines.
   await swipe([400, 450], [400, 340], 22, 40);
-  check((await settled('5_swiped_up', ['--article', '11', '--top', '8'])) === 0,
+  check((await settled('5_swiped_up', ['--article', '11', '--top', '8', ...tapped])) === 0,
         'a slow swipe up of 110 frame pixels scrolls 8 lines down the article');
   await swipe([400, 300], [400, 500], 40, 40);
-  check((await settled('6_swiped_down', ['--article', '11', '--top', '0'])) === 0,
+  check((await settled('6_swiped_down', ['--article', '11', '--top', '0', ...tapped])) === 0,
         'a longer swipe down stops at the top of the article');
   // A flick carries on after the finger has gone.
   await swipe([400, 500], [400, 400], 5, 10);
   await page.waitForTimeout(2000);
   let flickTop = -1;
   for (let top = 12; top <= 62 && flickTop < 0; top += 4) {
-    if ((await areaDifferences(page, referenceArea(`flick_${top}`, ['--article', '11', '--top', String(top)]))) === 0) {
+    if ((await areaDifferences(page, referenceArea(`flick_${top}`, ['--article', '11', '--top', String(top), ...tapped]))) === 0) {
       flickTop = top;
     }
   }
