@@ -64,19 +64,42 @@ export function referenceArea(magtool, workDir, name, options) {
   return area.toString('base64');
 }
 
-// The pixels of the page's text area that differ from a reference area.
-export function areaDifferences(page, reference) {
-  return page.evaluate(({ reference, area }) => {
+// The rows of the text area that the reader animates with its clock (the
+// colour-cycling rules of some articles): they differ between shots at
+// different clock values.
+export function animatedRows(magtool, workDir, name, options) {
+  const shots = [0, 777, 1234].map((clock) => {
+    const file = path.join(workDir, `${name}_clock${clock}.png`);
+    execFileSync(magtool, ['shot', file, ...options, '--clock', String(clock)]);
+    return readPng(file);
+  });
+  const rows = [];
+  for (let y = AREA.top; y <= AREA.bottom; ++y) {
+    const differs = shots.slice(1).some((other) => {
+      const start = (y * other.width + AREA.left) * 3, end = (y * other.width + AREA.right + 1) * 3;
+      return Buffer.compare(shots[0].rgb.subarray(start, end), other.rgb.subarray(start, end)) !== 0;
+    });
+    if (differs) rows.push(y - AREA.top);
+  }
+  return rows;
+}
+
+// The pixels of the page's text area that differ from a reference area,
+// leaving out the given rows of the area (counted from its top).
+export function areaDifferences(page, reference, skippedRows = []) {
+  return page.evaluate(({ reference, area, skippedRows }) => {
     const canvas = document.getElementById('canvas');
     const w = area.right - area.left + 1, h = area.bottom - area.top + 1;
     const pixels = canvas.getContext('2d').getImageData(area.left, area.top, w, h).data;
     const ref = Uint8Array.from(atob(reference), (c) => c.charCodeAt(0));
+    const skipped = new Set(skippedRows);
     let differences = 0;
     for (let i = 0; i < w * h; ++i) {
+      if (skipped.has(Math.floor(i / w))) continue;
       if (pixels[4 * i] !== ref[3 * i] || pixels[4 * i + 1] !== ref[3 * i + 1] || pixels[4 * i + 2] !== ref[3 * i + 2]) {
         ++differences;
       }
     }
     return differences;
-  }, { reference, area: AREA });
+  }, { reference, area: AREA, skippedRows });
 }
