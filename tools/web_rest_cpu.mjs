@@ -3,9 +3,11 @@
 // all of chromium's processes while
 // - bare: a page that puts a full 800 x 600 frame (new pixels each time)
 //   on its canvas every animation frame, and nothing else;
+// - band: the same page putting only rows 56 to 131 (the rows the reader
+//   changes at rest) every animation frame;
 // - reader: the browser edition showing the editorial with module 1 playing,
 // each on a first visit (a fresh profile) and after a reload. Prints the
-// shares and the reader's ratio to the bare page.
+// shares and the ratios to the bare page.
 //
 // node tools/web_rest_cpu.mjs [build/web] [build/node/node_modules] [seconds]
 import { createRequire } from 'node:module';
@@ -39,9 +41,10 @@ requestAnimationFrame(frame);
 
 const server = http.createServer((req, res) => {
   const name = new URL(req.url, 'http://x').pathname.replace(/^\/+/, '') || 'index.html';
-  if (name === 'bare.html') {
+  if (name === 'bare.html' || name === 'band.html') {
     res.writeHead(200, { 'Content-Type': 'text/html' });
-    res.end(barePage);
+    res.end(name === 'bare.html' ? barePage
+                                 : barePage.replace('g.putImageData(image, 0, 0);', 'g.putImageData(image, 0, 0, 0, 56, 800, 76);'));
     return;
   }
   const file = path.join(webDir, path.basename(name));
@@ -87,7 +90,7 @@ async function measure(which) {
            '--autoplay-policy=no-user-gesture-required'],
   });
   const page = context.pages()[0] || (await context.newPage());
-  const url = `http://127.0.0.1:${port}/${which === 'bare' ? 'bare.html' : 'index.html'}`;
+  const url = `http://127.0.0.1:${port}/${which === 'reader' ? 'index' : which}.html`;
   const shares = {};
   for (const visit of ['first visit', 'after reload']) {
     if (visit === 'first visit') await page.goto(url);
@@ -105,12 +108,14 @@ async function measure(which) {
 
 // Alternated, so that a change in the machine's load touches both alike.
 const bare = await measure('bare');
+const band = await measure('band');
 const reader = await measure('reader');
 const bareAgain = await measure('bare');
+const percent = (x) => `${(100 * x).toFixed(1)} %`;
 for (const visit of ['first visit', 'after reload']) {
   const b = (bare[visit] + bareAgain[visit]) / 2;
-  console.log(`${visit}: reader ${(100 * reader[visit]).toFixed(1)} % of one core, bare page ` +
-              `${(100 * b).toFixed(1)} % (${(100 * bare[visit]).toFixed(1)}, ${(100 * bareAgain[visit]).toFixed(1)}); ` +
-              `ratio ${(reader[visit] / b).toFixed(2)}`);
+  console.log(`${visit}: bare page ${percent(b)} of one core (${percent(bare[visit])}, ${percent(bareAgain[visit])}); ` +
+              `band page ${percent(band[visit])}, ratio ${(band[visit] / b).toFixed(2)}; ` +
+              `reader ${percent(reader[visit])}, ratio ${(reader[visit] / b).toFixed(2)}`);
 }
 server.close();
