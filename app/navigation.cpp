@@ -63,6 +63,15 @@ HitRect menuSlotRegion(int32_t slot) {
 
 HitRect pageSwitchRegion() { return {400, 104, 245, 16}; }
 
+int32_t menuPageOf(int32_t article) {
+  for (int32_t page = 1; page <= 2; ++page) {
+    for (int32_t slot = 1; slot <= 9; ++slot) {
+      if (kMenuEntries[page][slot] == article) return page;
+    }
+  }
+  return 0;
+}
+
 int32_t menuEntryOf(int32_t page, int32_t slot) {
   if (page < 1 || page > 2 || slot < 1 || slot > 9) return 0;
   return kMenuEntries[page][slot];
@@ -165,6 +174,7 @@ void turnPage(Program& p, int32_t articleNumber) {
   // Closing: d = 0, 10, ..., 740; opening: d = 747, 737, ..., 7.
   for (int32_t d = 0; d < 747; d += 10) wipeStep(p, d);
   content::openArticle(p.content, p.article, p.view, articleNumber);
+  p.view.article = articleNumber;
   for (int32_t d = 747; d > 0; d -= 10) wipeStep(p, d);
 }
 

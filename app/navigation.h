@@ -42,6 +42,8 @@ HitRect menuSlotRegion(int32_t slot);
 HitRect pageSwitchRegion();
 // The menu entry slot s (1..9) stands for on menu page 1 (charts) or 2 (articles).
 int32_t menuEntryOf(int32_t page, int32_t slot);
+// The menu page (1 or 2) with an entry for the article, or 0 (help, rules).
+int32_t menuPageOf(int32_t article);
 
 // The text area the page transition wipes: columns 20..767 from row 192,
 // 378 rows in skin 1 and 379 in skin 2.

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int32_t kFrameWidth = render::kFrameWidth;
 constexpr int32_t kFrameHeight = render::kFrameHeight;
-constexpr int32_t kOpeningArticle = 11;
 constexpr int32_t kFirstModule = 1;
 
 bool pressed(host::DisplayHost& display, int32_t key) { return display.asyncKeyState(key) == host::kKeyPressedNow; }
@@ -40,11 +39,13 @@ Program::~Program() = default;
 
 bool startUp(Program& p) {
   ViewState& v = p.view;
+  const int32_t first =
+      p.openingArticle >= 1 && p.openingArticle <= content::kLastArticle ? p.openingArticle : kOpeningArticle;
   content::buildContent(p.content);
   content::sizeArticleView(p.article);
-  content::openArticle(p.content, p.article, v, kOpeningArticle);
+  content::openArticle(p.content, p.article, v, first);
+  v.article = first;
   std::fill(v.entryOpen.begin(), v.entryOpen.end(), 0);
-  v.entryOpen[kOpeningArticle] = 1;
 
   render::setUpRenderer(*p.graphics, imageAssets());
   v.wheelNow = 0.0;
@@ -53,6 +54,18 @@ bool startUp(Program& p) {
   // shown) and MUSIC 1 selected.
   v.buttonState[0] = 0;
   for (int32_t b = 1; b <= render::kButtonCount; ++b) v.buttonState[b] = p.graphics->buttons[b].initialState;
+  // The menu and the buttons as if the reader had opened the first article:
+  // its entry marked (on the charts page for a chart), or RULES or HELP lit.
+  if (first == kRulesArticle || first == kHelpArticle) {
+    v.buttonState[first == kRulesArticle ? kButtonRules : kButtonHelp] = 1;
+  } else {
+    v.entryOpen[first] = 1;
+    if (menuPageOf(first) == 1) {
+      v.menuPage = 1;
+      v.buttonState[kButtonArticles] = 0;
+      v.buttonState[kButtonCharts] = 1;
+    }
+  }
 
   p.display.setExitOnClose(0);  // Escape is read by the loops themselves
   p.display.configureStartup(0, kStartupQuestion, 0, 1);

@@ -7,7 +7,7 @@
 // and on the headless host with fake outputs and a virtual clock (tests).
 //
 // The run, in order:
-//   startUp          content, article 11, renderer tables, display opened
+//   startUp          content, the opening article (11), renderer tables, display opened
 //   waitForRelease   black frames until Escape and the left button are up
 //   runIntro         stripes, a random tune, intro frames until Escape or click
 //   handOver         tune stopped, stripes, module 1, skin backgrounds
@@ -41,6 +41,7 @@ inline constexpr int32_t kExitNoDisplay = -1;
 inline constexpr char kWindowTitle[] = "CODED BY TARVOSKELD :-)";
 inline constexpr char kStartupQuestion[] = "THE QUORVALINE CHARTS PREVIEW\rFULL SCREEN?";
 inline constexpr int32_t kVisibleLines = 33;  // article lines on one reader page
+inline constexpr int32_t kOpeningArticle = 11;  // the editorial
 
 // The level meter's view of the module being heard.
 class ModuleNotes final : public render::NoteSource {
@@ -71,6 +72,9 @@ struct Program {
   xm::ModulePlayer modulePlayer;
   ModuleNotes notes{modulePlayer};
   host::Random random;
+  // The article the reader starts with: the editorial, unless the browser
+  // edition's address names another (1..20; anything else reads as 11).
+  int32_t openingArticle = kOpeningArticle;
 };
 
 // The whole run; returns the exit status.

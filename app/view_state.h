@@ -16,6 +16,7 @@ struct ViewState {
   int32_t topLine = 0;        // first article line drawn (33 lines are drawn)
   int32_t pixelOffset = 0;    // added to every text row's y; 0..12 while scrolling
   int32_t lineCount = 1;      // lines of the open article (index of its "<END>" line)
+  int32_t article = 0;        // the open article, 1..20 (0 before the first is opened)
   int32_t menuPage = 2;       // 1 = charts page, 2 = articles page
   int32_t skin = 1;           // 1 = 'Grunge', 2 = 'Carbon'
   uint32_t currentTune = 1;   // SID tune of the intro, 1..12

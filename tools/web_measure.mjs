@@ -56,7 +56,7 @@ const hz = Number(execFileSync('getconf', ['CLK_TCK']).toString());
 
 const page = context.pages()[0] || (await context.newPage());
 await page.goto(`http://127.0.0.1:${port}/index.html`);
-await page.waitForFunction(() => document.title === 'CODED BY TARVOSKELD :-)', null, { timeout: 30000 });
+await page.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 30000 });
 const startScreen = await page.evaluate(() => performance.now());
 const box = await page.locator('#canvas').boundingBox();
 const clicked = await page.evaluate(() => performance.now());

@@ -11,7 +11,6 @@ mergeInto(LibraryManager.library, {
   $qvWeb: {
     canvas: null,
     context2d: null,
-    caption: null,
     audio: null,      // { context, node } once the start click made them
     imageData: null,  // reused while the wasm memory stays the same
     imageBuffer: null,
@@ -20,7 +19,6 @@ mergeInto(LibraryManager.library, {
     canvasElement: function() {
       if (!qvWeb.canvas) {
         qvWeb.canvas = document.getElementById('canvas');
-        qvWeb.caption = document.getElementById('caption');
         qvWeb.context2d = qvWeb.canvas.getContext('2d', { alpha: false });
         qvWeb.canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
       }
@@ -77,6 +75,161 @@ mergeInto(LibraryManager.library, {
       }
     },
 
+    // Pointer events for mouse, pen and touch alike, handed to the program
+    // as frame-independent CSS pixels from the canvas box's corner (the host
+    // maps them to frame pixels):
+    //   kind 0 move, 1 left button down, 2 left button up, 3 wheel notch (x: -1 or +1).
+    // A mouse or pen is a pointer with a left button. A touch is one of:
+    // - a tap: a click where the finger was lifted;
+    // - a drag of the scroll thumb, when it starts at the right edge of the
+    //   text: the button held on the thumb's column, following the finger;
+    // - a swipe over the text: wheel notches as the finger moves (one per
+    //   notch of the page's text height), then a few more after a flick,
+    //   slowing down.
+    pointer: null,  // the touch being followed
+    glide: 0,       // the animation frame of the slide after a flick
+    touchSetUp: false,
+
+    sendPointer: function(kind, x, y) {
+      if (!ABORT) _qv_web_pointer(kind, x, y);
+    },
+
+    listenToPointers: function() {
+      if (qvWeb.touchSetUp) return;
+      qvWeb.touchSetUp = true;
+      var canvas = qvWeb.canvasElement();
+      var FRAME_WIDTH = 800, FRAME_HEIGHT = 600;
+      var NOTCH = 48;          // frame pixels of finger travel per wheel notch (4 lines of 12)
+      var TAP_SLOP = 10;       // frame pixels a tap may wander
+      var THUMB_X = 785;       // inside the thumb's column in both skins
+      var place = function(e) {
+        var box = canvas.getBoundingClientRect();
+        var scale = Math.min(box.width / FRAME_WIDTH, box.height / FRAME_HEIGHT) || 1;
+        var offsetX = (box.width - FRAME_WIDTH * scale) / 2, offsetY = (box.height - FRAME_HEIGHT * scale) / 2;
+        var css = { x: e.clientX - box.left, y: e.clientY - box.top };
+        css.frameX = (css.x - offsetX) / scale;
+        css.frameY = (css.y - offsetY) / scale;
+        css.scale = scale;
+        css.offsetX = offsetX;
+        css.offsetY = offsetY;
+        return css;
+      };
+      var toCss = function(p, frameX, frameY) {
+        return { x: p.offsetX + (frameX + 0.5) * p.scale, y: p.offsetY + (frameY + 0.5) * p.scale };
+      };
+      var stopGlide = function() {
+        if (qvWeb.glide) cancelAnimationFrame(qvWeb.glide);
+        qvWeb.glide = 0;
+      };
+      // Finger travel (frame pixels, up is negative) to notches: moving the
+      // text up shows what is below it, as the wheel turned towards the user.
+      var scrollBy = function(t, dy) {
+        t.travel += dy;
+        while (t.travel <= -NOTCH) { qvWeb.sendPointer(3, -1, 0); t.travel += NOTCH; }
+        while (t.travel >= NOTCH) { qvWeb.sendPointer(3, 1, 0); t.travel -= NOTCH; }
+      };
+
+      canvas.addEventListener('pointerdown', function(e) {
+        if (e.pointerType !== 'touch') {
+          if (e.button !== 0) return;
+          var m = place(e);
+          qvWeb.sendPointer(0, m.x, m.y);
+          qvWeb.sendPointer(1, m.x, m.y);
+          e.preventDefault();
+          return;
+        }
+        e.preventDefault();
+        if (qvWeb.pointer) return;  // one finger at a time
+        stopGlide();
+        var p = place(e);
+        var onThumb = p.frameX >= 760 && p.frameY > 193 && p.frameY < 570;
+        qvWeb.pointer = { id: e.pointerId, mode: onThumb ? 'thumb' : 'tap', startX: p.frameX, startY: p.frameY,
+                          lastY: p.frameY, travel: 0, moves: [{ y: p.frameY, t: e.timeStamp }] };
+        if (onThumb) {
+          var at = toCss(p, THUMB_X, p.frameY);
+          qvWeb.sendPointer(0, at.x, at.y);
+          qvWeb.sendPointer(1, at.x, at.y);
+        }
+        try { canvas.setPointerCapture(e.pointerId); } catch (err) { /* gone already */ }
+      });
+
+      canvas.addEventListener('pointermove', function(e) {
+        if (e.pointerType !== 'touch') {
+          var m = place(e);
+          qvWeb.sendPointer(0, m.x, m.y);
+          return;
+        }
+        var t = qvWeb.pointer;
+        if (!t || t.id !== e.pointerId) return;
+        e.preventDefault();
+        var p = place(e);
+        if (t.mode === 'thumb') {
+          var at = toCss(p, THUMB_X, p.frameY);
+          qvWeb.sendPointer(0, at.x, at.y);
+          return;
+        }
+        if (t.mode === 'swipe') {
+          scrollBy(t, p.frameY - t.lastY);
+        } else if (Math.hypot(p.frameX - t.startX, p.frameY - t.startY) > TAP_SLOP) {
+          t.mode = 'swipe';  // the text follows the finger from where it touched
+          scrollBy(t, p.frameY - t.startY);
+        }
+        t.lastY = p.frameY;
+        t.moves.push({ y: p.frameY, t: e.timeStamp });
+        if (t.moves.length > 6) t.moves.shift();
+      });
+
+      var release = function(e) {
+        if (e.pointerType !== 'touch') {
+          if (e.button === 0 || e.type === 'pointercancel') qvWeb.sendPointer(2, 0, 0);
+          return;
+        }
+        var t = qvWeb.pointer;
+        if (!t || t.id !== e.pointerId) return;
+        qvWeb.pointer = null;
+        if (t.mode === 'thumb') {
+          qvWeb.sendPointer(2, 0, 0);
+        } else if (t.mode === 'tap' && e.type === 'pointerup') {
+          var p = place(e);
+          qvWeb.sendPointer(0, p.x, p.y);
+          qvWeb.sendPointer(1, p.x, p.y);
+          qvWeb.sendPointer(2, 0, 0);
+        } else if (t.mode === 'swipe' && e.type === 'pointerup') {
+          // The finger's speed over its last moves, in frame pixels a
+          // millisecond; the text slides on, slowing by a tenth a frame.
+          var first = t.moves[0], last = t.moves[t.moves.length - 1];
+          var velocity = last.t > first.t ? (last.y - first.y) / (last.t - first.t) : 0;
+          var before = performance.now();
+          var slide = function(now) {
+            var dt = Math.min(now - before, 50);
+            before = now;
+            velocity *= Math.pow(0.9, dt / 16.7);
+            if (Math.abs(velocity) < 0.05) { qvWeb.glide = 0; return; }
+            scrollBy(t, velocity * dt);
+            qvWeb.glide = requestAnimationFrame(slide);
+          };
+          if (Math.abs(velocity) > 0.3) qvWeb.glide = requestAnimationFrame(slide);
+        }
+      };
+      canvas.addEventListener('pointerup', release);
+      canvas.addEventListener('pointercancel', release);
+      // A mouse button released off the canvas counts as well.
+      window.addEventListener('pointerup', function(e) {
+        if (e.pointerType !== 'touch' && e.target !== canvas && e.button === 0) qvWeb.sendPointer(2, 0, 0);
+      });
+    },
+
+    // Keys make sense only where a keyboard is likely: a fine pointer that
+    // can hover (a mouse or touchpad), not a phone's or tablet's touch screen.
+    hasKeyboard: function() {
+      return !window.matchMedia || window.matchMedia('(hover: hover) and (pointer: fine)').matches;
+    },
+
+    setCaption: function(text) {
+      var caption = document.getElementById('caption-text');
+      if (caption) caption.textContent = text;
+    },
+
     toggleFullScreen: function() {
       var canvas = qvWeb.canvasElement();
       if (document.fullscreenElement) {
@@ -88,43 +241,69 @@ mergeInto(LibraryManager.library, {
   },
 
   // Sizes the canvas's backing store, shows the start screen and returns
-  // once the reader has clicked it (1), or 0 without a canvas.
+  // once the reader has clicked or tapped it (1), or 0 without a canvas. The
+  // start screen appears only now that the program runs: until then the
+  // page says it is loading.
   qv_web_open_canvas__deps: ['$qvWeb'],
   qv_web_open_canvas: function(title, width, height) {
     var canvas = qvWeb.canvasElement();
     if (!canvas || !qvWeb.context2d) return 0;
     return Asyncify.handleSleep(function(wakeUp) {
-      document.title = UTF8ToString(title);
       canvas.width = width;
       canvas.height = height;
-      qvWeb.drawNotice([
-        { text: 'CLICK TO START', y: height / 2 - 12, font: 'bold 32px monospace', colour: '#e0e0e0' },
-        { text: 'F: FULL SCREEN   ESC: END', y: height / 2 + 36, font: '16px monospace', colour: '#707070' },
-      ]);
+      var lines = [
+        { text: 'CLICK TO START', y: height / 2 - 24, font: 'bold 32px monospace', colour: '#e0e0e0' },
+        { text: 'WARNING: THE INTRO FLASHES FULL-SCREEN COLOURS', y: height / 2 + 20, font: '16px monospace',
+          colour: '#c08040' },
+      ];
+      if (qvWeb.hasKeyboard()) {
+        lines.push({ text: 'F: FULL SCREEN   ESC: END', y: height / 2 + 60, font: '16px monospace', colour: '#707070' });
+      }
+      qvWeb.drawNotice(lines);
       canvas.style.cursor = 'pointer';
+      qvWeb.setCaption('');
+      document.body.classList.add('qv-ready');
       canvas.addEventListener('click', function started() {
         canvas.removeEventListener('click', started);
         qvWeb.startAudio();
+        qvWeb.listenToPointers();
         window.addEventListener('keydown', function(e) {
           if (e.code === 'KeyF' && !e.repeat) qvWeb.toggleFullScreen();
         });
         canvas.style.cursor = 'none';
-        if (qvWeb.caption) qvWeb.caption.textContent = 'F: full screen \u00b7 Esc or QUIT: end';
+        qvWeb.setCaption(qvWeb.hasKeyboard() ? 'F: full screen \u00b7 Esc or QUIT: end' : '');
         wakeUp(1);
       });
     });
   },
 
-  // Copies width x height RGBA pixels at `pixels` (wasm memory) to the canvas.
+  // Copies the rows first .. first + count - 1 of the width x height RGBA
+  // picture at `pixels` (wasm memory) to the canvas; the other rows are
+  // already there.
   qv_web_show_frame__deps: ['$qvWeb'],
-  qv_web_show_frame: function(pixels, width, height) {
+  qv_web_show_frame: function(pixels, width, height, first, count) {
     if (qvWeb.imageBuffer !== HEAPU8.buffer || qvWeb.imagePointer !== pixels || !qvWeb.imageData ||
         qvWeb.imageData.width !== width || qvWeb.imageData.height !== height) {
       qvWeb.imageData = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
       qvWeb.imageBuffer = HEAPU8.buffer;
       qvWeb.imagePointer = pixels;
     }
-    qvWeb.context2d.putImageData(qvWeb.imageData, 0, 0);
+    qvWeb.context2d.putImageData(qvWeb.imageData, 0, 0, 0, first, width, count);
+  },
+
+  // The article named by the page's address (#article-N), or 0.
+  qv_web_linked_article: function() {
+    var match = /^#article-([0-9]{1,2})$/.exec(location.hash);
+    return match ? parseInt(match[1], 10) : 0;
+  },
+
+  // The address follows the open article, without a reload or a new history entry.
+  qv_web_show_article: function(article) {
+    try {
+      history.replaceState(history.state, '', '#article-' + article);
+    } catch (e) {
+      // Some pages opened from disk refuse it; the reader goes on.
+    }
   },
 
   // Suspends the program until the browser's next animation frame. A hidden
@@ -170,7 +349,8 @@ mergeInto(LibraryManager.library, {
         colour: '#606060' },
     ]);
     canvas.style.cursor = 'pointer';
-    if (qvWeb.caption) qvWeb.caption.textContent = '';
+    qvWeb.setCaption('');
+    document.body.classList.remove('qv-ready');
     canvas.addEventListener('click', function() { location.reload(); });
     if (qvWeb.audio && qvWeb.audio.context.suspend) qvWeb.audio.context.suspend();
   },
@@ -183,6 +363,6 @@ mergeInto(LibraryManager.library, {
   qv_web_show_error__deps: ['$qvWeb'],
   qv_web_show_error: function(text) {
     qvWeb.canvasElement();
-    if (qvWeb.caption) qvWeb.caption.textContent = 'Error: ' + UTF8ToString(text);
+    qvWeb.setCaption('Error: ' + UTF8ToString(text));
   },
 });

@@ -1,9 +1,11 @@
 #include "host/web/web_display_host.h"
 
+#include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cstddef>
 
+#include "host/web/changed_rows.h"
 #include "host/web/web_page.h"
 
 namespace host {
@@ -11,10 +13,13 @@ namespace {
 
 constexpr const char* kCanvas = "#canvas";
 
-void framePointOf(const EmscriptenMouseEvent& e, int32_t& x, int32_t& y) {
+// The host that takes the page's pointer events (qv_web_pointer), while open.
+WebDisplayHost* pointerTarget = nullptr;
+
+void framePointOf(double cssX, double cssY, int32_t& x, int32_t& y) {
   double view[3] = {1.0, 0.0, 0.0};
   qv_web_canvas_view(view);
-  webFramePoint(static_cast<double>(e.targetX), static_cast<double>(e.targetY), view[0], view[1], view[2], x, y);
+  webFramePoint(cssX, cssY, view[0], view[1], view[2], x, y);
 }
 
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void* self) {
@@ -25,29 +30,6 @@ EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void* self) {
     static_cast<WebDisplayHost*>(self)->queue(WebInputEvent{kind, key, 0});
   }
   return EM_TRUE;  // taken: no scrolling, no help page, no reload
-}
-
-EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void* self) {
-  auto* host = static_cast<WebDisplayHost*>(self);
-  int32_t x = 0, y = 0;
-  switch (type) {
-    case EMSCRIPTEN_EVENT_MOUSEMOVE:
-      framePointOf(*e, x, y);
-      host->queue(WebInputEvent{WebInputEvent::kMove, x, y});
-      return EM_FALSE;
-    case EMSCRIPTEN_EVENT_MOUSEDOWN:
-      if (e->button != 0) return EM_TRUE;
-      // The press lands where the pointer is, even without a move before it.
-      framePointOf(*e, x, y);
-      host->queue(WebInputEvent{WebInputEvent::kMove, x, y});
-      host->queue(WebInputEvent{WebInputEvent::kButtonDown, 0, 0});
-      return EM_TRUE;
-    case EMSCRIPTEN_EVENT_MOUSEUP:
-      if (e->button == 0) host->queue(WebInputEvent{WebInputEvent::kButtonUp, 0, 0});
-      return EM_FALSE;
-    default:
-      return EM_FALSE;
-  }
 }
 
 EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void* self) {
@@ -70,6 +52,33 @@ void toRgba(const uint32_t* source, uint32_t* destination, size_t count) {
 
 }  // namespace
 
+// The page's pointer events (library_web.js): mouse, pen and touch, already
+// told apart there. Positions are CSS pixels from the canvas box's corner.
+extern "C" EMSCRIPTEN_KEEPALIVE void qv_web_pointer(int32_t kind, double cssX, double cssY) {
+  if (pointerTarget == nullptr) return;
+  int32_t x = 0, y = 0;
+  switch (kind) {
+    case 0:
+      framePointOf(cssX, cssY, x, y);
+      pointerTarget->queue(WebInputEvent{WebInputEvent::kMove, x, y});
+      break;
+    case 1:
+      // The press lands where the pointer is, even without a move before it.
+      framePointOf(cssX, cssY, x, y);
+      pointerTarget->queue(WebInputEvent{WebInputEvent::kMove, x, y});
+      pointerTarget->queue(WebInputEvent{WebInputEvent::kButtonDown, 0, 0});
+      break;
+    case 2:
+      pointerTarget->queue(WebInputEvent{WebInputEvent::kButtonUp, 0, 0});
+      break;
+    case 3:
+      pointerTarget->queue(WebInputEvent{WebInputEvent::kWheel, cssX < 0 ? -1 : 1, 0});
+      break;
+    default:
+      break;
+  }
+}
+
 WebDisplayHost::~WebDisplayHost() {
   if (open_) listen(false);
 }
@@ -77,13 +86,10 @@ WebDisplayHost::~WebDisplayHost() {
 void WebDisplayHost::listen(bool on) {
   void* self = on ? this : nullptr;
   const auto key = on ? &onKey : nullptr;
-  const auto mouse = on ? &onMouse : nullptr;
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, self, EM_TRUE, key);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, self, EM_TRUE, key);
-  emscripten_set_mousemove_callback(kCanvas, self, EM_TRUE, mouse);
-  emscripten_set_mousedown_callback(kCanvas, self, EM_TRUE, mouse);
-  // A release anywhere counts, also off the canvas.
-  emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, self, EM_TRUE, mouse);
+  // Pointers come through qv_web_pointer (the page's pointer events).
+  pointerTarget = on ? this : nullptr;
   emscripten_set_wheel_callback(kCanvas, self, EM_TRUE, on ? &onWheel : nullptr);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, self, EM_TRUE, on ? &onBlur : nullptr);
 }
@@ -94,6 +100,8 @@ int32_t WebDisplayHost::open(const std::string& title, int32_t width, int32_t he
   width_ = width;
   height_ = height;
   rgba_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFF000000u);
+  shown_.assign(rgba_.size(), 0);
+  shownValid_ = false;
   pending_.clear();
   input_ = WebInput{};
   wheel_ = WheelNotches{};
@@ -109,8 +117,14 @@ void WebDisplayHost::queueWheel(double deltaY, uint32_t deltaMode) {
 
 int32_t WebDisplayHost::present(const uint32_t* pixels) {
   if (!open_) return 0;
-  toRgba(pixels, rgba_.data(), rgba_.size());
-  qv_web_show_frame(rgba_.data(), width_, height_);
+  const ChangedRows rows = copyChangedRows(pixels, shown_.data(), width_, height_, !shownValid_);
+  shownValid_ = true;
+  if (rows.count > 0) {
+    const size_t first = static_cast<size_t>(rows.first) * static_cast<size_t>(width_);
+    const size_t count = static_cast<size_t>(rows.count) * static_cast<size_t>(width_);
+    toRgba(pixels + first, rgba_.data() + first, count);
+    qv_web_show_frame(rgba_.data(), width_, height_, rows.first, rows.count);
+  }
   qv_web_wait_frame();
   // Events that arrive while the queued ones are applied wait for the next frame.
   applying_.swap(pending_);

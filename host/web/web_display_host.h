@@ -4,8 +4,9 @@
 // start screen; it returns once the reader has clicked it (that click also
 // starts Web Audio and is not seen as input). From then on the browser's key,
 // pointer, button and wheel events are queued as they come and applied inside
-// `present`, like a window's messages. `present` writes the frame into the
-// canvas as RGBA, then suspends the program until the browser's next
+// `present`, like a window's messages. `present` writes the rows of the frame that
+// changed since the previous one into the canvas as RGBA (none: the canvas
+// is left alone, and the browser has nothing to redraw), then suspends the program until the browser's next
 // animation frame (Asyncify), then applies the queued input and runs the
 // per-frame task (the module player's refill). `close` shows the end screen.
 //
@@ -61,6 +62,8 @@ class WebDisplayHost final : public DisplayHost {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::vector<uint32_t> rgba_;
+  std::vector<uint32_t> shown_;  // the frame as last copied to the canvas
+  bool shownValid_ = false;
   std::vector<WebInputEvent> pending_;
   std::vector<WebInputEvent> applying_;
   WebInput input_;

@@ -94,6 +94,7 @@ TEST(Menu, SlotsOpenTheirEntriesOnBothPages) {
     if (h.view().menuPage != r.page) h.clickButton(r.page == 1 ? kButtonCharts : kButtonArticles);
     h.clickAt(slotX(r.slot), slotY(r.slot) - 2);  // clear of the page switch
     EXPECT_EQ(h.view().lineCount, r.lines) << "entry " << r.entry;
+    EXPECT_EQ(h.view().article, r.entry);
     for (int e = 1; e <= 21; ++e) EXPECT_EQ(h.view().entryOpen[e], e == r.entry ? 1 : 0);
   }
 }
@@ -134,6 +135,7 @@ TEST(Buttons, RulesTwiceDoesNothingTheSecondTime) {
   h.clickButton(kButtonRules);
   EXPECT_EQ(h.display.presentCount() - before, 150 + 4);
   EXPECT_EQ(h.view().lineCount, 411);
+  EXPECT_EQ(h.view().article, kRulesArticle);
   EXPECT_EQ(h.view().buttonState[kButtonRules], 1);
   for (int e = 1; e <= 21; ++e) EXPECT_EQ(h.view().entryOpen[e], 0);
   before = h.display.presentCount();
@@ -145,6 +147,7 @@ TEST(Buttons, RulesTwiceDoesNothingTheSecondTime) {
   EXPECT_EQ(h.view().buttonState[kButtonRules], 0);
   h.clickButton(kButtonHelp);
   EXPECT_EQ(h.view().lineCount, 117);
+  EXPECT_EQ(h.view().article, kHelpArticle);
   EXPECT_EQ(h.view().buttonState[kButtonHelp], 1);
   EXPECT_EQ(h.view().buttonState[kButtonRules], 0);
 }

@@ -42,6 +42,32 @@ TEST(StartUp, ArticleElevenIsOpenWithArticlesAndMusicOneSelected) {
   for (int b = 1; b <= 10; ++b) EXPECT_EQ(v.buttonState[b], states[b - 1]) << "button " << b;
 }
 
+// A reader started on another article (the browser edition's #article-N)
+// shows the menu and buttons as if it had been opened from them.
+TEST(StartUp, OpeningArticleSetsTheMenuAndButtonsItsOpeningWouldHave) {
+  //                 button: 1  2  3  4  5  6  7  8  9  10
+  const int32_t articles[] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  const int32_t charts[] = {0, 1, 0, 0, 0, 0, 1, 0, 0, 0};
+  const int32_t rules[] = {0, 0, 1, 1, 0, 0, 1, 0, 0, 0};
+  const int32_t help[] = {0, 0, 1, 0, 1, 0, 1, 0, 0, 0};
+  struct Row { int32_t asked, article, lines, menuPage, entry; const int32_t* buttons; };
+  const Row rows[] = {{4, 4, 1444, 1, 4, charts},   {9, 9, 84, 1, 9, charts},  {13, 13, 87, 2, 13, articles},
+                      {12, 12, 411, 2, 0, rules},    {10, 10, 117, 2, 0, help},  {11, 11, 95, 2, 11, articles},
+                      {0, 11, 95, 2, 11, articles},  {21, 11, 95, 2, 11, articles}, {-4, 11, 95, 2, 11, articles}};
+  for (const Row& r : rows) {
+    Harness h;
+    h.p().openingArticle = r.asked;
+    ASSERT_TRUE(startUp(h.p()));
+    const ViewState& v = h.view();
+    EXPECT_EQ(v.article, r.article) << "asked " << r.asked;
+    EXPECT_EQ(v.lineCount, r.lines) << "asked " << r.asked;
+    EXPECT_EQ(v.topLine, 0);
+    EXPECT_EQ(v.menuPage, r.menuPage) << "asked " << r.asked;
+    for (int e = 1; e <= 21; ++e) EXPECT_EQ(v.entryOpen[e], e == r.entry ? 1 : 0) << "asked " << r.asked << " entry " << e;
+    for (int b = 1; b <= 10; ++b) EXPECT_EQ(v.buttonState[b], r.buttons[b - 1]) << "asked " << r.asked << " button " << b;
+  }
+}
+
 TEST(StartUp, DisplayThatFailsToOpenEndsWithMinusOneAtOnce) {
   Harness h;
   h.display.failOpen(true);

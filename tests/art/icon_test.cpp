@@ -3,6 +3,7 @@
 // body, the letter lit in the middle).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -56,6 +57,37 @@ TEST_F(Icon, CornersAreClearTheBodyIsOpaqueAndTheLetterIsLit) {
   }
 }
 
+// The Windows icon as the resource compiler reads it: a directory of
+// entries, each naming a size and pointing at a PNG of exactly that size.
+TEST_F(Icon, WindowsIconHoldsEachSizeAsAPng) {
+  std::vector<uint8_t> ico;
+  ASSERT_TRUE(art::readFile(art::iconDirectory() + "/quorvaline.ico", ico));
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(ico[at] | ico[at + 1] << 8); };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  ASSERT_GE(ico.size(), 6u);
+  EXPECT_EQ(u16(0), 0u);
+  EXPECT_EQ(u16(2), 1u);  // an icon, not a cursor
+  ASSERT_EQ(u16(4), art::kWindowsIconSizes.size());
+  size_t expectedOffset = 6 + 16 * art::kWindowsIconSizes.size();
+  for (size_t i = 0; i < art::kWindowsIconSizes.size(); ++i) {
+    const int size = art::kWindowsIconSizes[i];
+    const size_t entry = 6 + 16 * i;
+    EXPECT_EQ(ico[entry] == 0 ? 256 : ico[entry], size);
+    EXPECT_EQ(ico[entry + 1] == 0 ? 256 : ico[entry + 1], size);
+    EXPECT_EQ(u16(entry + 6), 32u);
+    const uint32_t length = u32(entry + 8), offset = u32(entry + 12);
+    EXPECT_EQ(offset, expectedOffset) << size;
+    ASSERT_LE(static_cast<size_t>(offset) + length, ico.size()) << size;
+    expectedOffset = offset + length;
+    const art::RgbaPicture icon = art::paintIcon(size, big_);
+    const std::vector<uint8_t> png = art::encodeRgbaPng(icon.width, icon.height, icon.rgba);
+    EXPECT_TRUE(std::equal(png.begin(), png.end(), ico.begin() + offset, ico.begin() + offset + length) &&
+                png.size() == length)
+        << size;
+  }
+  EXPECT_EQ(expectedOffset, ico.size());
+}
+
 TEST(IconTool, WritesTheCommittedIcons) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                     ("qv_icons_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
@@ -69,6 +101,11 @@ TEST(IconTool, WritesTheCommittedIcons) {
     EXPECT_FALSE(made.empty()) << name;
     EXPECT_TRUE(made == committed) << name;
   }
+  std::vector<uint8_t> made, committed;
+  EXPECT_TRUE(art::readFile((dir / "quorvaline.ico").string(), made));
+  EXPECT_TRUE(art::readFile(art::iconDirectory() + "/quorvaline.ico", committed));
+  EXPECT_FALSE(made.empty());
+  EXPECT_TRUE(made == committed);
   std::filesystem::remove_all(dir);
 }
 

@@ -179,16 +179,21 @@ try {
   };
 
   await page.goto(`http://127.0.0.1:${port}/index.html`);
+  const historyLength = await page.evaluate(() => history.length);
+  check(await page.evaluate(() => location.hash === ''), 'no article in the address before the reader opens one');
   // The start screen: backing store 800 x 600, text on black.
   await page.waitForFunction(() => {
     const c = document.getElementById('canvas');
-    if (!c || c.width !== 800 || c.height !== 600 || document.title !== 'CODED BY TARVOSKELD :-)') return false;
+    if (!c || c.width !== 800 || c.height !== 600 || !document.body.classList.contains('qv-ready')) return false;
     const d = c.getContext('2d').getImageData(0, 250, 800, 100).data;
     for (let i = 0; i < d.length; i += 4) if (d[i] > 128) return true;
     return false;
   }, null, { timeout: 30000 });
   const startScreenMs = await page.evaluate(() => performance.now());
   check(true, `start screen after ${startScreenMs.toFixed(0)} ms`);
+  check(await page.evaluate(() => document.title.startsWith('The Quorvaline Charts')), 'the page\'s title names the magazine');
+  const caption = await page.evaluate(() => document.getElementById('caption-text').textContent);
+  check(!/loading/i.test(caption), `the caption no longer says loading once the start screen shows ('${caption}')`);
   await shot('1_start');
   const b = await box();
   check(Math.abs(b.width / b.height - 4 / 3) < 0.01 && b.width > 800, `canvas shown at 4:3, ${b.width} x ${b.height} CSS px`);
@@ -235,6 +240,9 @@ try {
   await page.mouse.move(...toPage(await box(), 5, 5));
   check((await settledDifferences('4_chart', ['--article', '1', '--page', '1'], 30000)) === 0,
         'quick clicks on CHARTS and the first slot open article 1');
+  const address = await page.evaluate(() => ({ hash: location.hash, length: history.length }));
+  check(address.hash === '#article-1' && address.length === historyLength,
+        `the address follows to ${address.hash} without a new history entry (${address.length} entries)`);
 
   await page.keyboard.press('F2');
   check((await settledDifferences('5_chart_carbon', ['--article', '1', '--page', '1', '--skin', '2'], 30000)) === 0,

@@ -87,7 +87,9 @@ class WindowsEditionUnderWine : public ::testing::Test {
   }
 
   void startProgram() {
-    program_ = std::make_unique<Child>(std::vector<std::string>{"wine", QV_WINDOWS_EXE}, (dir_ / "program.log").string());
+    // QV_EXE: another copy of the program, such as the one in the release zip.
+    const std::string exe = env("QV_EXE").empty() ? std::string(QV_WINDOWS_EXE) : env("QV_EXE");
+    program_ = std::make_unique<Child>(std::vector<std::string>{"wine", exe}, (dir_ / "program.log").string());
     ASSERT_TRUE(program_->started());
   }
 

@@ -1,12 +1,14 @@
 // iconmaker: paints the desktop icon at the hicolor theme's usual sizes into
 // dist/icons/SIZExSIZE/quorvaline.png from the intro's big font (built from
-// tools/art/glyphs, like the font the program embeds).
+// tools/art/glyphs, like the font the program embeds), and the Windows
+// program's icon, dist/icons/quorvaline.ico, from the same pictures.
 //
 //   iconmaker [--out DIR]
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tools/art/lib/icon.h"
 #include "tools/art/lib/sources.h"
@@ -24,6 +26,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "iconmaker: %s\n", error.c_str());
     return 1;
   }
+  std::vector<art::RgbaPicture> windowsIcons;
+  for (int size : art::kWindowsIconSizes) windowsIcons.push_back(art::paintIcon(size, big));
+  std::error_code made;
+  std::filesystem::create_directories(outDir, made);
+  if (!art::writeFile(outDir + "/quorvaline.ico", art::encodeIco(windowsIcons))) return 1;
   for (int size : art::kIconSizes) {
     const art::RgbaPicture icon = art::paintIcon(size, big);
     const std::string dir = outDir + "/" + std::to_string(size) + "x" + std::to_string(size);
@@ -31,6 +38,6 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir, ec);
     if (!art::writeFile(dir + "/quorvaline.png", art::encodeRgbaPng(icon.width, icon.height, icon.rgba))) return 1;
   }
-  std::printf("iconmaker: wrote %zu sizes to %s\n", art::kIconSizes.size(), outDir.c_str());
+  std::printf("iconmaker: wrote %zu sizes and quorvaline.ico to %s\n", art::kIconSizes.size(), outDir.c_str());
   return 0;
 }

@@ -161,3 +161,40 @@ RgbaPicture paintIcon(int size, const IndexedPicture& bigFont) {
 }
 
 }  // namespace art
+
+namespace art {
+
+std::vector<uint8_t> encodeIco(const std::vector<RgbaPicture>& pictures) {
+  std::vector<uint8_t> out;
+  auto put16 = [&out](uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto put32 = [&](uint32_t v) {
+    put16(v & 0xFFFFu);
+    put16(v >> 16);
+  };
+  std::vector<std::vector<uint8_t>> images;
+  for (const RgbaPicture& p : pictures) images.push_back(encodeRgbaPng(p.width, p.height, p.rgba));
+  // ICONDIR, then one ICONDIRENTRY per image, then the images.
+  put16(0);
+  put16(1);
+  put16(static_cast<uint32_t>(pictures.size()));
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(pictures.size());
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const uint32_t side = static_cast<uint32_t>(pictures[i].width);
+    out.push_back(static_cast<uint8_t>(side == 256 ? 0 : side));  // 0 stands for 256
+    out.push_back(static_cast<uint8_t>(side == 256 ? 0 : side));
+    out.push_back(0);  // no palette
+    out.push_back(0);
+    put16(1);   // colour planes
+    put16(32);  // bits per pixel
+    put32(static_cast<uint32_t>(images[i].size()));
+    put32(offset);
+    offset += static_cast<uint32_t>(images[i].size());
+  }
+  for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
+  return out;
+}
+
+}  // namespace art

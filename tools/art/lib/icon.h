@@ -25,4 +25,13 @@ struct RgbaPicture {
 // `bigFont` is the intro's font as fontmaker builds it.
 RgbaPicture paintIcon(int size, const IndexedPicture& bigFont);
 
+// The sizes the Windows icon carries: the shell's small, list, large and
+// jumbo views at the usual display scales.
+inline constexpr std::array<int, 6> kWindowsIconSizes = {16, 24, 32, 48, 64, 256};
+
+// A Windows .ico holding each picture as a PNG image (Windows Vista and
+// later read those), in the order given. Every picture is square, 1 to 256
+// pixels wide.
+std::vector<uint8_t> encodeIco(const std::vector<RgbaPicture>& pictures);
+
 }  // namespace art
