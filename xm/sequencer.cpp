@@ -40,14 +40,14 @@ int32_t wrapMul(int32_t a, int32_t b) {
 
 struct Selection {
   const XmInstrument* instrument;
-  XmSample* sample;
+  const XmSample* sample;
 };
 
-Selection select(XmSong& song, const XmChannel& ch) {
+Selection select(const XmSong& song, const XmChannel& ch) {
   if (ch.instrument < song.instrumentCount) {
     const XmInstrument& inst = song.instruments[ch.instrument];
     const uint8_t index = inst.sampleForNote[ch.note % kNoteCount];
-    XmSample* sample = index < kMaxSamplesPerInstrument ? inst.samples[index] : &song.emptySample;
+    const XmSample* sample = index < kMaxSamplesPerInstrument ? inst.samples[index] : &song.emptySample;
     if (sample == nullptr) sample = &song.emptySample;
     return {&inst, sample};
   }
@@ -141,8 +141,8 @@ void tonePortamento(XmChannel& ch) {
   ch.updateFlags |= kUpdateFrequency;
 }
 
-void multiRetrig(const XmSong& song, XmChannel& ch) {
-  if (ch.retrigInterval == 0 || song.tick % ch.retrigInterval != 0) return;
+void multiRetrig(const XmPosition& pos, XmChannel& ch) {
+  if (ch.retrigInterval == 0 || pos.tick % ch.retrigInterval != 0) return;
   if (ch.retrigVolumeType == 0) {
     ch.updateFlags |= kUpdateTrigger;
     return;
@@ -377,7 +377,8 @@ struct RowMemo {
 
 void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel, const RowMemo& memo,
                      bool& jumped) {
-  XmSong& song = *pb.song;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   const uint8_t p = cell.parameter;
   const int32_t hi = p >> 4;
   const int32_t lo = p & 15;
@@ -430,8 +431,8 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       if (p) ch.volumeSlideMemory = p;
       break;
     case kEffectPositionJump:
-      song.nextRow = 0;
-      song.nextOrder = p < song.songLength ? p : 0;
+      pos.nextRow = 0;
+      pos.nextOrder = p < song.songLength ? p : 0;
       jumped = true;
       break;
     case kEffectSetVolume:
@@ -439,10 +440,10 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       ch.updateFlags |= kUpdateVolume;
       break;
     case kEffectPatternBreak:
-      song.nextRow = hi * 10 + lo;
-      if (song.nextRow > 63) song.nextRow = 0;
-      if (!jumped) song.nextOrder = song.order + 1;
-      if (song.nextOrder >= song.songLength) song.nextOrder = 0;
+      pos.nextRow = hi * 10 + lo;
+      if (pos.nextRow > 63) pos.nextRow = 0;
+      if (!jumped) pos.nextOrder = pos.order + 1;
+      if (pos.nextOrder >= song.songLength) pos.nextOrder = 0;
       break;
     case kEffectExtended:
       switch (hi) {
@@ -462,14 +463,14 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
           break;
         case kExtPatternLoop:
           if (lo == 0) {
-            ch.loopRow = song.row;
+            ch.loopRow = pos.row;
           } else {
             if (ch.loopCount == 0) {
               ch.loopCount = lo;
             } else {
               ch.loopCount -= 1;
             }
-            if (ch.loopCount != 0) song.nextRow = ch.loopRow;
+            if (ch.loopCount != 0) pos.nextRow = ch.loopRow;
           }
           break;
         case kExtTremoloWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0x0F) | (lo << 4)); break;
@@ -493,24 +494,24 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
           ch.volume = memo.volume;
           ch.panning = memo.panning;
           break;
-        case kExtPatternDelay: song.patternDelay = song.speed * lo; break;
+        case kExtPatternDelay: pos.patternDelay = pos.speed * lo; break;
         default: break;
       }
       break;
     case kEffectSpeedTempo:
       if (p < 32) {
-        song.speed = p;
+        pos.speed = p;
       } else {
-        song.bpm = p;
-        song.samplesPerTick = samplesPerTickFor(p);
+        pos.bpm = p;
+        pos.samplesPerTick = samplesPerTickFor(p);
       }
       break;
     case kEffectGlobalVolume:
-      song.globalVolume = std::min<int32_t>(p, 64);
+      pos.globalVolume = std::min<int32_t>(p, 64);
       ch.updateFlags |= kUpdateVolume;
       break;
     case kEffectGlobalVolSlide:
-      if (p) song.globalVolumeSlide = p;
+      if (p) pos.globalVolumeSlide = p;
       break;
     case kEffectEnvelopePos: setEnvelopePosition(*sel.instrument, ch, p); break;
     case kEffectPanningSlide:
@@ -546,14 +547,15 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
 }
 
 void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel) {
-  XmSong& song = *pb.song;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   const uint8_t p = cell.parameter;
   const int32_t hi = p >> 4;
   const int32_t lo = p & 15;
   switch (cell.effect) {
     case kEffectArpeggio: {
       if (p == 0) break;
-      const int32_t phase = song.tick % 3;
+      const int32_t phase = pos.tick % 3;
       if (phase == 0) break;
       const int32_t x = phase == 1 ? hi : lo;
       if (song.linearTable()) {
@@ -592,12 +594,12 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
     case kEffectTremolo: tremolo(ch); break;
     case kEffectVolumeSlide: volumeSlide(ch); break;
     case kEffectGlobalVolSlide: {
-      const int32_t shi = song.globalVolumeSlide >> 4;
-      const int32_t slo = song.globalVolumeSlide & 15;
+      const int32_t shi = pos.globalVolumeSlide >> 4;
+      const int32_t slo = pos.globalVolumeSlide & 15;
       if (shi != 0) {
-        song.globalVolume = std::min(song.globalVolume + shi, 64);
+        pos.globalVolume = std::min(pos.globalVolume + shi, 64);
       } else {
-        song.globalVolume = std::max(song.globalVolume - slo, 0);
+        pos.globalVolume = std::max(pos.globalVolume - slo, 0);
       }
       break;
     }
@@ -612,21 +614,21 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       ch.updateFlags |= kUpdatePanning;
       break;
     }
-    case kEffectMultiRetrig: multiRetrig(song, ch); break;
+    case kEffectMultiRetrig: multiRetrig(pos, ch); break;
     case kEffectTremor: tremor(ch); break;
     case kEffectExtended:
       switch (hi) {
         case kExtRetrigger:
-          if (lo != 0 && song.tick % lo == 0) ch.updateFlags |= kUpdateFrequency | kUpdateVolume | kUpdateTrigger;
+          if (lo != 0 && pos.tick % lo == 0) ch.updateFlags |= kUpdateFrequency | kUpdateVolume | kUpdateTrigger;
           break;
         case kExtNoteCut:
-          if (song.tick == lo) {
+          if (pos.tick == lo) {
             ch.volume = 0;
             ch.updateFlags |= kUpdateVolume;
           }
           break;
         case kExtNoteDelay:
-          if (song.tick != lo) {
+          if (pos.tick != lo) {
             ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
           } else {
             instrumentDefaults(ch, *sel.sample);
@@ -645,19 +647,20 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
 // The pattern row being played; a jump target at or beyond the row count of
 // the pattern it lands in (a break to row 40 of a 32-row pattern, a loop row
 // left over from a longer pattern) starts that pattern from its top.
-const XmPattern& currentPattern(XmSong& song) {
-  return song.patterns[song.orderTable[static_cast<size_t>(song.order)]];
+const XmPattern& currentPattern(const XmSong& song, const XmPosition& pos) {
+  return song.patterns[song.orderTable[static_cast<size_t>(pos.order)]];
 }
 
 void processRow(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  song.nextRow = -1;
-  song.nextOrder = -1;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  pos.nextRow = -1;
+  pos.nextOrder = -1;
   bool jumped = false;
-  const XmPattern& pattern = currentPattern(song);
+  const XmPattern& pattern = currentPattern(song, pos);
   for (int32_t c = 0; c < song.channelCount; ++c) {
     XmChannel& ch = pb.channels[static_cast<size_t>(c)];
-    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(pos.row) * song.channelCount + c];
     const uint8_t n = cell.note;
     const bool noteOn = n >= 1 && n <= kNoteCount;
     const bool porta = cell.effect == kEffectTonePorta || cell.effect == kEffectTonePortaVolSlide;
@@ -695,18 +698,19 @@ void processRow(XmPlayback& pb) {
 }
 
 void processTick(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  const XmPattern& pattern = currentPattern(song);
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  const XmPattern& pattern = currentPattern(song, pos);
   for (int32_t c = 0; c < song.channelCount; ++c) {
     XmChannel& ch = pb.channels[static_cast<size_t>(c)];
-    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(pos.row) * song.channelCount + c];
     const Selection sel = select(song, ch);
     ch.volumeDelta = 0;
     ch.periodDelta = 0;
     ch.updateFlags = 0;
     // Kxx keys off on tick xx of its row, cutting the note as a key off on
     // the row's first tick does.
-    const bool keyOffNow = cell.effect == kEffectKeyOff && cell.parameter == song.tick;
+    const bool keyOffNow = cell.effect == kEffectKeyOff && cell.parameter == pos.tick;
     if (keyOffNow) ch.keyOff = 1;
     runEnvelopes(*sel.instrument, ch, keyOffNow);
     if (cell.volume != 0) volumeColumnLaterTick(ch, cell.volume);
@@ -762,19 +766,20 @@ int32_t periodFrequency(const XmSong& song, int32_t period) {
 }
 
 void resetPlayback(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  song.globalVolume = song.defaultGlobalVolume;
-  song.globalVolumeSlide = 0;
-  song.nextRow = -1;
-  song.nextOrder = -1;
-  song.speed = song.defaultSpeed;
-  song.row = 0;
-  song.order = 0;
-  song.tick = 0;
-  song.patternDelay = 0;
-  song.bpm = song.defaultBpm;
-  song.samplesPerTick = samplesPerTickFor(song.bpm);
-  song.samplesToNextTick = 0;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  pos.globalVolume = song.defaultGlobalVolume;
+  pos.globalVolumeSlide = 0;
+  pos.nextRow = -1;
+  pos.nextOrder = -1;
+  pos.speed = song.defaultSpeed;
+  pos.row = 0;
+  pos.order = 0;
+  pos.tick = 0;
+  pos.patternDelay = 0;
+  pos.bpm = song.defaultBpm;
+  pos.samplesPerTick = samplesPerTickFor(pos.bpm);
+  pos.samplesToNextTick = 0;
   for (int32_t i = 0; i < kMaxChannels; ++i) {
     pb.channels[static_cast<size_t>(i)] = XmChannel{};
     pb.channels[static_cast<size_t>(i)].voice = i;
@@ -787,39 +792,41 @@ void resetPlayback(XmPlayback& pb) {
 }
 
 void sequencerTick(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  if (song.tick != 0) {
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  if (pos.tick != 0) {
     processTick(pb);
   } else {
-    if (song.nextOrder >= 0) song.order = song.nextOrder;
-    if (song.nextRow >= 0) song.row = song.nextRow;
-    if (static_cast<uint32_t>(song.row) >= currentPattern(song).rowCount) song.row = 0;
+    if (pos.nextOrder >= 0) pos.order = pos.nextOrder;
+    if (pos.nextRow >= 0) pos.row = pos.nextRow;
+    if (static_cast<uint32_t>(pos.row) >= currentPattern(song, pos).rowCount) pos.row = 0;
     processRow(pb);
-    if (song.nextRow == -1) {
-      song.nextRow = song.row + 1;
-      if (static_cast<uint32_t>(song.nextRow) >= currentPattern(song).rowCount) {
-        song.nextOrder = song.order + 1;
-        if (song.nextOrder >= song.songLength) song.nextOrder = song.restartPosition;
-        song.nextRow = 0;
+    if (pos.nextRow == -1) {
+      pos.nextRow = pos.row + 1;
+      if (static_cast<uint32_t>(pos.nextRow) >= currentPattern(song, pos).rowCount) {
+        pos.nextOrder = pos.order + 1;
+        if (pos.nextOrder >= song.songLength) pos.nextOrder = song.restartPosition;
+        pos.nextRow = 0;
       }
     }
   }
-  song.tick += 1;
-  if (song.tick >= song.speed + song.patternDelay) {
-    song.tick = 0;
-    song.patternDelay = 0;
+  pos.tick += 1;
+  if (pos.tick >= pos.speed + pos.patternDelay) {
+    pos.tick = 0;
+    pos.patternDelay = 0;
   }
 }
 
-void updateVoice(XmPlayback& pb, XmChannel& ch, XmSample* sample) {
-  XmSong& song = *pb.song;
+void updateVoice(XmPlayback& pb, XmChannel& ch, const XmSample* sample) {
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   const int32_t period = ch.period + ch.periodDelta;
   if (period == 0) ch.updateFlags &= static_cast<uint8_t>(~kUpdateFrequency);
   if (ch.updateFlags & kUpdateTrigger) triggerVoice(pb, ch, sample);
   MixVoice& voice = pb.voices[static_cast<size_t>(ch.voice)];
   if (ch.updateFlags & kUpdateVolume) {
     const double product = static_cast<double>(ch.volume + ch.volumeDelta) * ch.volumeEnv.envCurrent *
-                           ch.fadeoutVolume * song.globalVolume * kVolumeScale;
+                           ch.fadeoutVolume * pos.globalVolume * kVolumeScale;
     voice.volume = static_cast<int32_t>(std::trunc(product));
     setVoiceGains(voice);
   }

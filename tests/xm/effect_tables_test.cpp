@@ -221,7 +221,7 @@ std::vector<int> breakTarget(uint8_t parameter) {
   std::vector<int> rows;
   for (int t = 0; t < 3; ++t) {
     p.tick();
-    rows.push_back(p.song->order * 1000 + p.song->row);
+    rows.push_back(p.pb.position.order * 1000 + p.pb.position.row);
   }
   return rows;
 }

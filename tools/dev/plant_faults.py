@@ -21,8 +21,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 # (file, original, faulty, test target, note)
 FAULTS = [
     # Sequencer: row flow, effects, volume column.
-    ('xm/sequencer.cpp', 'if (song.nextRow > 63) song.nextRow = 0;', 'if (song.nextRow > 64) song.nextRow = 0;', 'test_xm', ''),
-    ('xm/sequencer.cpp', 'song.nextRow = hi * 10 + lo;', 'song.nextRow = hi * 16 + lo;', 'test_xm', ''),
+    ('xm/sequencer.cpp', 'if (pos.nextRow > 63) pos.nextRow = 0;', 'if (pos.nextRow > 64) pos.nextRow = 0;', 'test_xm', ''),
+    ('xm/sequencer.cpp', 'pos.nextRow = hi * 10 + lo;', 'pos.nextRow = hi * 16 + lo;', 'test_xm', ''),
     ('xm/sequencer.cpp', '    case 0xD:\n      ch.panning -= x;\n      ch.updateFlags |= kUpdatePanning;\n      break;\n    case 0xE:\n      ch.panning += x;\n      ch.updateFlags |= kUpdatePanning;\n      break;\n    case 0xF: tonePortamento(ch); break;',
      '    case 0xD:\n      ch.panning += x;\n      ch.updateFlags |= kUpdatePanning;\n      break;\n    case 0xE:\n      ch.panning += x;\n      ch.updateFlags |= kUpdatePanning;\n      break;\n    case 0xF: tonePortamento(ch); break;', 'test_xm', ''),
     ('xm/sequencer.cpp', '  if (next > 31) next -= 64;\n  ch.tremoloPosition', '  if (next > 31) next -= 63;\n  ch.tremoloPosition', 'test_xm', ''),
@@ -32,8 +32,8 @@ FAULTS = [
     ('xm/sequencer.cpp', 'case 14: v = v * 3 / 2; break;', 'case 14: v = v * 2; break;', 'test_xm', ''),
     ('xm/sequencer.cpp', 'ch.period -= ch.extraFineUpMemory;', 'ch.period -= ch.extraFineUpMemory * 4;', 'test_xm', ''),
     ('xm/sequencer.cpp', 'ch.finetune = finetuneFromNibble(lo);', 'ch.finetune = lo;', 'test_xm', ''),
-    ('xm/sequencer.cpp', 'if (song.nextOrder >= song.songLength) song.nextOrder = 0;\n      break;\n    case kEffectExtended:',
-     'if (song.nextOrder > song.songLength) song.nextOrder = 0;\n      break;\n    case kEffectExtended:', 'test_xm', ''),
+    ('xm/sequencer.cpp', 'if (pos.nextOrder >= song.songLength) pos.nextOrder = 0;\n      break;\n    case kEffectExtended:',
+     'if (pos.nextOrder > song.songLength) pos.nextOrder = 0;\n      break;\n    case kEffectExtended:', 'test_xm', ''),
     ('xm/sequencer.cpp', '        case kExtNoteDelay:\n          ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);',
      '        case kExtNoteDelay:\n          ch.updateFlags = 0;', 'test_xm',
      'equivalent: the stop flag is set only by a sample offset, which cannot share a cell with EDx, and every tick starts with no flags'),
