@@ -327,6 +327,8 @@ void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames)
   }
 }
 
+// Shares mixVoice with mixVoices: only the kernels and the silent-voice
+// shortcut differ (see mixer.h).
 void mixVoicesReference(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames) {
   const MixKernels& plain = *mixKernels(MixKernelSet::kPlain);
   for (int32_t i = 0; i < voiceCount; ++i) {
