@@ -36,6 +36,7 @@ FAULTS = [
     ('xm/sequencer.cpp', '      // channel goes on as before the row.\n      ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);',
      '      // channel goes on as before the row.\n      ch.updateFlags = 0;', 'test_xm',
      'equivalent: the stop flag is set only by a sample offset, which cannot share a cell with EDx, and every tick starts with no flags'),
+    ('xm/sequencer.cpp', 'if (vibratoWaveform(ch) < kWaveformKeepsPosition) ch.vibratoPosition = 0;', 'if (vibratoWaveform(ch) < kWaveformKeepsPosition - 1) ch.vibratoPosition = 0;', 'test_xm', ''),
     ('xm/sequencer.cpp', 'if (tremoloWaveform(ch) < kWaveformKeepsPosition) ch.tremoloPosition = 0;', 'if (tremoloWaveform(ch) < kWaveformKeepsPosition - 1) ch.tremoloPosition = 0;', 'test_xm', ''),
     # Mixer.
     ('xm/mixer.cpp', 'p = 2 * e - 1 - p;', 'p = 2 * e - p;', 'test_xm', ''),
@@ -56,6 +57,7 @@ FAULTS = [
      'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w) >> 6) & 0xFF00FFu;', 'test_host', ''),
     ('host/frame_scaler.cpp', 'int64_t roundedQuotient(int64_t numerator, int64_t denominator) { return (2 * numerator + denominator) / (2 * denominator); }',
      'int64_t roundedQuotient(int64_t numerator, int64_t denominator) { return numerator / denominator; }', 'test_host', ''),
+    ('host/frame_scaler.cpp', 'if (overhang > 0) weight = roundedQuotient(overhang * kMixOne, n);', 'if (overhang > 0) weight = overhang * kMixOne / n;', 'test_host', ''),
     ('host/button_latch.h', 'int32_t state() const { return down || pressed ? 1 : 0; }', 'int32_t state() const { return down ? 1 : 0; }', 'test_host', ''),
     ('host/button_latch.h', 'void beginPoll() { pressed = false; }', 'void beginPoll() {}', 'test_host', ''),
 ]
