@@ -158,7 +158,8 @@ void vibrato(XmChannel& ch) {
   const int32_t p = ch.vibratoPosition;
   const int32_t w = vibratoWaveform(ch) & kWaveShapeBits;
   const int32_t value = w == kWaveSine ? sineValue(p) : (w == kWaveRamp ? rampValue(p) : kWaveTop);
-  const int32_t d = ((ch.vibratoDepth * value) >> 5) & ~3;
+  // The depth is kept to whole slide units.
+  const int32_t d = ((ch.vibratoDepth * value) >> 5) & ~(kPeriodsPerSlideUnit - 1);
   ch.periodDelta = p >= 0 ? -d : d;
   ch.updateFlags |= kUpdateFrequency;
 }
