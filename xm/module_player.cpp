@@ -53,7 +53,8 @@ struct ModulePlayer::Impl {
   void fillBlock() {
     const int32_t b = fillIndex;
     mixBlock(playback, mixBuffer.data());
-    stamps[static_cast<size_t>(b)].store(packStamp(playback.position.order, playback.position.row), std::memory_order_release);
+    const XmPosition& pos = playback.position;
+    stamps[static_cast<size_t>(b)].store(packStamp(pos.order, pos.row), std::memory_order_release);
     convertBlock(mixBuffer.data(), deviceBuffer.data() + static_cast<size_t>(b) * kBlockFrames * 2, kBlockFrames);
     fillIndex = (b + 1) % kBlockCount;
   }

@@ -159,7 +159,8 @@ TEST(ScaleTaps, EveryColumnOf800To1440And800To640IsTheHandWorkedTable) {
     for (int32_t x = 0; x < c.screen; ++x) {
       const ScaleTap& want = c.period[static_cast<std::size_t>(x % c.screenPeriod)];
       const ScaleTap& got = taps[static_cast<std::size_t>(x)];
-      EXPECT_EQ(got.first, want.first + (x / c.screenPeriod) * c.framePeriod) << "800 -> " << c.screen << ", column " << x;
+      const int32_t shift = (x / c.screenPeriod) * c.framePeriod;
+      EXPECT_EQ(got.first, want.first + shift) << "800 -> " << c.screen << ", column " << x;
       EXPECT_EQ(got.weight, want.weight) << "800 -> " << c.screen << ", column " << x;
     }
   }
