@@ -32,8 +32,12 @@ constexpr int32_t kFullFadeout = 65536;
 constexpr int32_t kMaxVolume = 64;
 constexpr int32_t kMaxPanning = 255;
 // Envelope values run from 0 to 64; a panning envelope's centre is 32.
+// Between points they move in 16.16 fixed point.
 constexpr int32_t kEnvelopeFull = 64;
 constexpr int32_t kEnvelopeCentre = 32;
+constexpr int32_t kFixedShift = 16;
+constexpr int32_t kFixedOne = 1 << kFixedShift;
+constexpr int32_t kPanningCentre = 128;
 // A panning nibble (E8x, the volume column's Cx) counts sixteenths.
 constexpr int32_t kPanningNibbleStep = 16;
 
@@ -287,14 +291,14 @@ void stepEnvelope(const std::array<EnvelopePoint, kEnvelopePoints>& points, int3
       }
       const EnvelopePoint& next = points[static_cast<size_t>(env.envPoint + 1)];
       const int32_t dx = next.tick - points[static_cast<size_t>(env.envPoint)].tick;
-      env.envStep = dx != 0 ? ((next.value - y) * 65536) / dx : 0;
-      env.envValue = y * 65536;
+      env.envStep = dx != 0 ? ((next.value - y) * kFixedOne) / dx : 0;
+      env.envValue = y * kFixedOne;
       env.envPoint += 1;
     } else {
       env.envValue = wrapAdd(env.envValue, env.envStep);
     }
   }
-  env.envCurrent = env.envValue >> 16;
+  env.envCurrent = env.envValue >> kFixedShift;
   env.envTick = wrapAdd(env.envTick, 1);
   flags |= flag;
 }
@@ -339,10 +343,10 @@ void setEnvelopePosition(const XmInstrument& inst, XmChannel& ch, int32_t positi
     env.envStopped = 0;
     env.envTick = position;
     const int32_t dx = b.tick - a.tick;
-    env.envStep = dx != 0 ? ((b.value - a.value) * 65536) / dx : 0;
+    env.envStep = dx != 0 ? ((b.value - a.value) * kFixedOne) / dx : 0;
     env.envPoint = i + 1;
-    env.envValue = wrapAdd(wrapMul(position - a.tick, env.envStep), a.value * 65536);
-    env.envCurrent = env.envValue >> 16;
+    env.envValue = wrapAdd(wrapMul(position - a.tick, env.envStep), a.value * kFixedOne);
+    env.envCurrent = env.envValue >> kFixedShift;
   } else {
     env.envCurrent = count > 0 ? x[static_cast<size_t>(count - 1)].value : 0;
     env.envStopped = 1;
@@ -947,7 +951,9 @@ void updateVoice(XmPlayback& pb, XmChannel& ch, const XmSample* sample) {
   }
   if (ch.updateFlags & kUpdatePanning) {
     const int32_t pan = ch.panning;
-    const int32_t room = (128 - std::abs(pan - 128)) / 32;
+    // The envelope swings the panning by up to the distance to the nearer
+    // edge, in steps of that distance's 32nd.
+    const int32_t room = (kPanningCentre - std::abs(pan - kPanningCentre)) / kEnvelopeCentre;
     voice.panning = clampInt(pan + room * (ch.panningEnv.envCurrent - kEnvelopeCentre), 0, kMaxPanning);
     setVoiceGains(voice);
   }
