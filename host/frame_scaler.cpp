@@ -91,29 +91,86 @@ inline uint32_t widenedPixel(const uint32_t* row, const ScaleTap& t) {
 
 #if defined(QV_SCALER_X86)
 
+inline __attribute__((target("avx2"))) __m256i load256(const uint8_t (&bytes)[2][2][8]) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&bytes[0][0][0]));
+}
+
 // Groups of four screen columns, two at a time, each from the four-pixel
-// source window at its base; a pair with a group that has no window
-// (base -1) is done pixel by pixel. `table` holds 128 bytes per pair: the
-// shuffles for columns 0-1 and 2-3, then the weights for them, each as
-// (first group, second group) lanes.
-__attribute__((target("avx2"))) void widenRowAvx2(const uint32_t* row, const int32_t* bases, int32_t groups,
-                                                  const uint8_t* table, const ScaleTap* taps, uint32_t* out) {
-  for (int32_t g = 0; g + 2 <= groups; g += 2, table += 128) {
-    const int32_t base0 = bases[g], base1 = bases[g + 1];
-    if (base0 < 0 || base1 < 0) {
+// window of the frame row at its start; a pair with a group that has no
+// window (start -1) is done pixel by pixel.
+__attribute__((target("avx2"))) void widenRowAvx2(const uint32_t* row, const Avx2Columns& table, const ScaleTap* taps,
+                                                  uint32_t* out) {
+  const int32_t groups = static_cast<int32_t>(table.windowStart.size());
+  for (int32_t g = 0; g + 2 <= groups; g += 2) {
+    const int32_t start0 = table.windowStart[static_cast<std::size_t>(g)];
+    const int32_t start1 = table.windowStart[static_cast<std::size_t>(g) + 1];
+    if (start0 < 0 || start1 < 0) {
       for (int32_t x = g * 4; x < g * 4 + 8; ++x) out[x] = widenedPixel(row, taps[x]);
       continue;
     }
+    const Avx2GroupPair& pair = table.pairs[static_cast<std::size_t>(g / 2)];
     const __m256i window = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + base0))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + base1)), 1);
-    const __m256i* t = reinterpret_cast<const __m256i*>(table);
-    const __m256i low = pairSums(_mm256_shuffle_epi8(window, _mm256_loadu_si256(t)), _mm256_loadu_si256(t + 2));
-    const __m256i high = pairSums(_mm256_shuffle_epi8(window, _mm256_loadu_si256(t + 1)), _mm256_loadu_si256(t + 3));
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + start0))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + start1)), 1);
+    const __m256i low = pairSums(_mm256_shuffle_epi8(window, load256(pair.shuffle[0])), load256(pair.weights[0]));
+    const __m256i high = pairSums(_mm256_shuffle_epi8(window, load256(pair.shuffle[1])), load256(pair.weights[1]));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + g * 4), _mm256_packus_epi16(low, high));
   }
 }
 #endif
+
+static_assert(sizeof(Avx2GroupPair) == 128, "four 32-byte vectors per pair of groups");
+
+// SSE2 reads each column's two sources with one 8-byte load, so a pixel
+// taken alone from the frame's last column is expressed as the full weight
+// of the second of the last two columns.
+Sse2Columns buildSse2Columns(const std::vector<ScaleTap>& columns, int32_t frameWidth) {
+  Sse2Columns table;
+  table.first.assign(columns.size(), 0);
+  table.weights.assign(columns.size() * 4, 0);
+  for (std::size_t x = 0; x < columns.size(); ++x) {
+    ScaleTap t = columns[x];
+    if (frameWidth > 1 && t.first == frameWidth - 1) t = {frameWidth - 2, kMixOne};
+    if (frameWidth == 1) t = {0, 0};
+    table.first[x] = t.first;
+    for (std::size_t c = 0; c < 4; ++c) table.weights[x * 4 + c] = static_cast<int16_t>(c < 3 ? t.weight : 0);
+  }
+  return table;
+}
+
+// Each group of four columns gets the window that starts at its first
+// column's first source (moved left to stay inside the row); the group fits
+// when all its columns' sources lie in that window.
+Avx2Columns buildAvx2Columns(const std::vector<ScaleTap>& columns, int32_t frameWidth) {
+  Avx2Columns table;
+  const std::size_t groups = columns.size() / 4;
+  table.windowStart.assign(groups, -1);
+  table.pairs.assign(groups / 2, Avx2GroupPair{});
+  for (std::size_t g = 0; g < groups && frameWidth >= 4; ++g) {
+    const int32_t start = std::min(columns[g * 4].first, frameWidth - 4);
+    bool fits = true;
+    for (std::size_t k = 0; k < 4 && fits; ++k) {
+      const ScaleTap& t = columns[g * 4 + k];
+      const int32_t a = t.first - start, b = a + (t.weight != 0 ? 1 : 0);
+      fits = a >= 0 && b <= 3;
+      // A last, unpaired group has no table entry (it is widened pixel by pixel).
+      if (!fits || g / 2 >= table.pairs.size()) continue;
+      Avx2GroupPair& pair = table.pairs[g / 2];
+      uint8_t* shuffle = pair.shuffle[k / 2][g % 2][k % 2];
+      uint8_t* weights = pair.weights[k / 2][g % 2][k % 2];
+      for (int c = 0; c < 4; ++c) {
+        shuffle[2 * c] = c < 3 ? static_cast<uint8_t>(4 * a + c) : 0x80;
+        shuffle[2 * c + 1] = c < 3 ? static_cast<uint8_t>(4 * b + c) : 0x80;
+        weights[2 * c] = c < 3 ? static_cast<uint8_t>(kMixOne - t.weight) : 0;
+        weights[2 * c + 1] = c < 3 ? static_cast<uint8_t>(t.weight) : 0;
+      }
+    }
+    if (fits) table.windowStart[g] = start;
+  }
+  table.everyGroupFits =
+      std::all_of(table.windowStart.begin(), table.windowStart.end(), [](int32_t start) { return start >= 0; });
+  return table;
+}
 
 }  // namespace
 
@@ -194,49 +251,13 @@ bool FrameScaler::configure(int32_t frameWidth, int32_t frameHeight, const Scree
   useAvx2_ = allowAvx2_ && haveAvx2();
 #endif
 
-  // SSE2 reads each column's two sources with one 8-byte load, so a pixel
-  // taken alone from the frame's last column is expressed as the full weight
-  // of the second of the last two columns.
-  const std::size_t width = static_cast<std::size_t>(area.width);
-  columnFirst_.assign(width, 0);
-  columnWeights_.assign(width * 4, 0);
-  for (std::size_t x = 0; x < width; ++x) {
-    ScaleTap t = columns_[x];
-    if (frameWidth > 1 && t.first == frameWidth - 1) t = {frameWidth - 2, kMixOne};
-    if (frameWidth == 1) t = {0, 0};
-    columnFirst_[x] = t.first;
-    for (std::size_t c = 0; c < 4; ++c) columnWeights_[x * 4 + c] = static_cast<int16_t>(c < 3 ? t.weight : 0);
-  }
-
-  // AVX2 groups of four columns inside a four-pixel window of the frame row:
-  // per column, a shuffle that pairs its two sources channel by channel
-  // (0x80 gives 0 for the top byte) and the pairs' weights.
-  const std::size_t groups = width / 4;
-  groupBase_.assign(groups, -1);
-  groupTable_.assign((groups / 2) * 128, 0);
-  for (std::size_t g = 0; g < groups && frameWidth >= 4; ++g) {
-    const int32_t base = std::min(columns_[g * 4].first, frameWidth - 4);
-    bool fits = true;
-    for (std::size_t k = 0; k < 4 && fits; ++k) {
-      const ScaleTap& t = columns_[g * 4 + k];
-      const int32_t a = t.first - base, b = a + (t.weight != 0 ? 1 : 0);
-      fits = a >= 0 && b <= 3;
-      if (!fits || g / 2 >= groups / 2) continue;
-      // Pair g / 2; lane g % 2; columns 0-1 in the first vector, 2-3 in the second.
-      uint8_t* shuffle = groupTable_.data() + (g / 2) * 128 + (k / 2) * 32 + (g % 2) * 16 + (k % 2) * 8;
-      uint8_t* weights = shuffle + 64;
-      for (int c = 0; c < 4; ++c) {
-        shuffle[2 * c] = c < 3 ? static_cast<uint8_t>(4 * a + c) : 0x80;
-        shuffle[2 * c + 1] = c < 3 ? static_cast<uint8_t>(4 * b + c) : 0x80;
-        weights[2 * c] = c < 3 ? static_cast<uint8_t>(kMixOne - t.weight) : 0;
-        weights[2 * c + 1] = c < 3 ? static_cast<uint8_t>(t.weight) : 0;
-      }
-    }
-    if (fits) groupBase_[g] = base;
-  }
+  sse2Columns_ = buildSse2Columns(columns_, frameWidth);
+  avx2Columns_ = buildAvx2Columns(columns_, frameWidth);
   // Where groups reach further (shrinking, factors near 1) the SSE2 gather
   // does every column alike.
-  avx2Widen_ = useAvx2_ && std::all_of(groupBase_.begin(), groupBase_.end(), [](int32_t b) { return b >= 0; });
+  avx2Widen_ = useAvx2_ && avx2Columns_.everyGroupFits;
+
+  const std::size_t width = static_cast<std::size_t>(area.width);
 
   cache_.assign(width * 2 + 8, 0);
   cachedRow_[0] = cachedRow_[1] = -1;
@@ -253,15 +274,15 @@ void FrameScaler::widenRow(const uint32_t* frameRow, uint32_t* out) const {
   auto one = [&](int32_t x) { out[x] = widenedPixel(frameRow, columns_[static_cast<std::size_t>(x)]); };
 #if defined(QV_SCALER_X86)
   if (avx2Widen_) {
-    const int32_t groups = static_cast<int32_t>(groupBase_.size());
-    widenRowAvx2(frameRow, groupBase_.data(), groups, groupTable_.data(), columns_.data(), out);
+    const int32_t groups = static_cast<int32_t>(avx2Columns_.windowStart.size());
+    widenRowAvx2(frameRow, avx2Columns_, columns_.data(), out);
     for (int32_t x = (groups / 2) * 8; x < count; ++x) one(x);
     return;
   }
   if (frameWidth_ > 1) {
     int32_t x = 0;
     for (; x + 4 <= count; x += 4) {
-      const int32_t* first = columnFirst_.data() + x;
+      const int32_t* first = sse2Columns_.first.data() + x;
       // Pairs (a, b) of four columns, regrouped as a0..a3 and b0..b3.
       const __m128i p0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frameRow + first[0]));
       const __m128i p1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frameRow + first[1]));
@@ -271,7 +292,8 @@ void FrameScaler::widenRow(const uint32_t* frameRow, uint32_t* out) const {
       const __m128 p23 = _mm_castsi128_ps(_mm_unpacklo_epi64(p2, p3));
       const __m128i a = _mm_castps_si128(_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0)));
       const __m128i b = _mm_castps_si128(_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1)));
-      const __m128i* weights = reinterpret_cast<const __m128i*>(columnWeights_.data() + static_cast<std::size_t>(x) * 4);
+      const __m128i* weights =
+          reinterpret_cast<const __m128i*>(sse2Columns_.weights.data() + static_cast<std::size_t>(x) * 4);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
                        mix4(a, b, _mm_loadu_si128(weights), _mm_loadu_si128(weights + 1)));
     }

@@ -85,6 +85,34 @@ inline uint32_t mixPixels(uint32_t a, uint32_t b, int32_t weight) {
   return rb | g;
 }
 
+// The column tables of the vector widening paths, made once per configure.
+//
+// SSE2 reads each screen column's two sources with one 8-byte load from its
+// first frame column and mixes them with one 16-bit weight per byte of the
+// pixel (0 for the top byte), four columns at a time.
+struct Sse2Columns {
+  std::vector<int32_t> first;   // per screen column
+  std::vector<int16_t> weights;  // four per screen column
+};
+
+// AVX2 widens groups of four screen columns that draw on at most four
+// neighbouring frame pixels (the group's window), two groups at a time: the
+// first group in the low 128-bit lane, the second in the high one.
+struct Avx2GroupPair {
+  // Per half (columns 0-1, columns 2-3), per group, per column of the half:
+  // the window bytes that pair the column's two sources channel by channel
+  // (0x80, which gives 0, for the top byte) and the pairs' weights (64 - w, w).
+  // Each half is one 32-byte vector.
+  uint8_t shuffle[2][2][2][8];
+  uint8_t weights[2][2][2][8];
+};
+
+struct Avx2Columns {
+  std::vector<int32_t> windowStart;  // per group its window's first frame column; -1 when it has none
+  std::vector<Avx2GroupPair> pairs;  // per pair of groups
+  bool everyGroupFits = false;       // the AVX2 widening is used only then
+};
+
 class FrameScaler {
  public:
   // Prepares to show a frameWidth x frameHeight frame in `area` of a surface
@@ -119,18 +147,10 @@ class FrameScaler {
   bool plainCopy_ = false;
   std::vector<ScaleTap> columns_;
   std::vector<ScaleTap> rows_;
-  // SSE2: per screen column its first frame column, and per column four
-  // 16-bit weights (0 for the top byte).
-  std::vector<int32_t> columnFirst_;
-  std::vector<int16_t> columnWeights_;
-  // AVX2: per group of four screen columns that draw on at most four
-  // neighbouring frame pixels, the first of those (-1 for groups that reach
-  // further), and per pair of groups their byte shuffles and weights (128
-  // bytes). Used when every group fits.
-  std::vector<int32_t> groupBase_;
-  std::vector<uint8_t> groupTable_;
+  Sse2Columns sse2Columns_;
+  Avx2Columns avx2Columns_;
   bool useAvx2_ = false;
-  bool avx2Widen_ = false;  // every group fits its window
+  bool avx2Widen_ = false;  // AVX2 available and every group fits its window
   bool allowAvx2_ = true;
   std::vector<uint32_t> cache_;      // two widened rows
   int32_t cachedRow_[2] = {-1, -1};  // frame row held by each cache slot

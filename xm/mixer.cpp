@@ -327,6 +327,8 @@ void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames)
   }
 }
 
+// Shares mixVoice with mixVoices: only the kernels and the silent-voice
+// shortcut differ (see mixer.h).
 void mixVoicesReference(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames) {
   const MixKernels& plain = *mixKernels(MixKernelSet::kPlain);
   for (int32_t i = 0; i < voiceCount; ++i) {
@@ -348,16 +350,16 @@ namespace {
 template <void (*Mix)(MixVoice*, int32_t, float*, int32_t)>
 void mixBlockWith(XmPlayback& pb, float* out) {
   std::memset(out, 0, sizeof(float) * 2 * kBlockFrames);
-  XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   int32_t done = 0;
   while (done < kBlockFrames) {
-    if (song.samplesToNextTick <= 0) {
+    if (pos.samplesToNextTick <= 0) {
       sequencerTick(pb);
-      song.samplesToNextTick = std::max(song.samplesPerTick, 1);
+      pos.samplesToNextTick = std::max(pos.samplesPerTick, 1);
     }
-    const int32_t n = std::min(song.samplesToNextTick, kBlockFrames - done);
+    const int32_t n = std::min(pos.samplesToNextTick, kBlockFrames - done);
     Mix(pb.voices.data(), kVoiceCount, out + 2 * done, n);
-    song.samplesToNextTick -= n;
+    pos.samplesToNextTick -= n;
     done += n;
   }
 }

@@ -42,9 +42,15 @@ void mixVoices(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames)
 // sequencer ticks and voice mixing until the block is full.
 void mixBlock(XmPlayback& playback, float* out);
 
-// The same mixing done plainly: one frame per pass, every loop boundary of
-// every voice met one by one, silent voices included. mixVoices and mixBlock
-// must give exactly these results; the tests hold them to it.
+// The same mixing with the plain kernels: the very same mixVoice (the same
+// stretches between loop boundaries, the same ramps and gains) with the
+// one-frame-per-pass inner loops, and silent voices mixed rather than
+// skipped. mixVoices and mixBlock must give exactly these results, and the
+// tests hold them to it; so this checks the SSE2 and AVX2 kernels and the
+// silent-voice shortcut against the plain code, not the mixing algorithm
+// itself. That is checked separately: the tests follow loop positions with
+// an unfolding of their own (tests/xm/mixer_test.cpp) and compare single
+// frames with interpolation worked out by hand.
 void mixVoicesReference(MixVoice* voices, int32_t voiceCount, float* out, int32_t frames);
 void mixBlockReference(XmPlayback& playback, float* out);
 

@@ -32,7 +32,7 @@ struct ModulePlayer::Impl {
   host::LoopingAudioOutput& output;
   ModuleFileOps fileOps;
   MemoryBlock block;
-  std::unique_ptr<XmSong> song;
+  std::unique_ptr<const XmSong> song;  // as loaded; playback.position advances
   XmPlayback playback;
 
   // Ring state. The stamps and the audible index are read by the queries on
@@ -53,7 +53,8 @@ struct ModulePlayer::Impl {
   void fillBlock() {
     const int32_t b = fillIndex;
     mixBlock(playback, mixBuffer.data());
-    stamps[static_cast<size_t>(b)].store(packStamp(song->order, song->row), std::memory_order_release);
+    const XmPosition& pos = playback.position;
+    stamps[static_cast<size_t>(b)].store(packStamp(pos.order, pos.row), std::memory_order_release);
     convertBlock(mixBuffer.data(), deviceBuffer.data() + static_cast<size_t>(b) * kBlockFrames * 2, kBlockFrames);
     fillIndex = (b + 1) % kBlockCount;
   }

@@ -26,7 +26,7 @@ void OfflineRenderer::restart() {
 BlockStamp OfflineRenderer::renderBlockFloat(float* frames) {
   if (!song_) return {};
   mixBlock(playback_, frames);
-  return BlockStamp{static_cast<uint8_t>(song_->order), static_cast<uint8_t>(song_->row)};
+  return BlockStamp{static_cast<uint8_t>(playback_.position.order), static_cast<uint8_t>(playback_.position.row)};
 }
 
 BlockStamp OfflineRenderer::renderBlock(int16_t* frames) {
@@ -35,17 +35,18 @@ BlockStamp OfflineRenderer::renderBlock(int16_t* frames) {
   return stamp;
 }
 
-SongTiming traceSong(XmSong& song, int64_t limitFrames, bool keepRows) {
+SongTiming traceSong(const XmSong& song, int64_t limitFrames, bool keepRows) {
   SongTiming timing;
   XmPlayback pb;
   pb.song = &song;
   resetPlayback(pb);
+  const XmPosition& pos = pb.position;
   std::vector<uint8_t> visited(256 * 256, 0);
   int64_t frame = 0;
   while (frame < limitFrames) {
-    if (song.tick == 0) {
-      const int32_t order = song.nextOrder >= 0 ? song.nextOrder : song.order;
-      int32_t row = song.nextRow >= 0 ? song.nextRow : song.row;
+    if (pos.tick == 0) {
+      const int32_t order = pos.nextOrder >= 0 ? pos.nextOrder : pos.order;
+      int32_t row = pos.nextRow >= 0 ? pos.nextRow : pos.row;
       if (static_cast<uint32_t>(row) >= song.patterns[song.orderTable[static_cast<size_t>(order)]].rowCount) row = 0;
       bool inLoop = false;
       for (const XmChannel& ch : pb.channels) inLoop = inLoop || ch.loopCount != 0;
@@ -56,10 +57,10 @@ SongTiming traceSong(XmSong& song, int64_t limitFrames, bool keepRows) {
       }
       seen = 1;
     }
-    const bool rowStart = song.tick == 0;
+    const bool rowStart = pos.tick == 0;
     sequencerTick(pb);
-    if (rowStart && keepRows) timing.rows.push_back({frame, song.order, song.row, song.speed, song.bpm});
-    frame += song.samplesPerTick > 0 ? song.samplesPerTick : 1;
+    if (rowStart && keepRows) timing.rows.push_back({frame, pos.order, pos.row, pos.speed, pos.bpm});
+    frame += pos.samplesPerTick > 0 ? pos.samplesPerTick : 1;
   }
   timing.frames = frame;
   return timing;

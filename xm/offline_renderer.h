@@ -29,7 +29,7 @@ class OfflineRenderer {
   // The same before conversion (2 x kBlockFrames floats).
   BlockStamp renderBlockFloat(float* frames);
 
-  XmSong* song() { return song_.get(); }
+  const XmSong* song() const { return song_.get(); }
   XmPlayback& playback() { return playback_; }
 
  private:
@@ -55,7 +55,7 @@ struct SongTiming {
 
 // Runs the sequencer alone (no mixing) over a loaded song from its start
 // until a row is about to be played a second time outside a pattern loop,
-// or until `limitFrames`. The song's sequencer state is left at that point.
-SongTiming traceSong(XmSong& song, int64_t limitFrames, bool keepRows);
+// or until `limitFrames`, on a playback of its own.
+SongTiming traceSong(const XmSong& song, int64_t limitFrames, bool keepRows);
 
 }  // namespace xm

@@ -23,7 +23,72 @@ constexpr double kAutoVibratoAngle = static_cast<double>(0.024543688f);        /
 constexpr int32_t kAmigaClock = 14317056;
 constexpr int32_t kLinearBase = 8363;
 constexpr int32_t kMinPortaPeriod = 56;
+// 2xx stops at 2^24 so that endless slides cannot overflow; no audible
+// period comes near it.
+constexpr int32_t kMaxPortaPeriod = 1 << 24;
 constexpr int32_t kFullFadeout = 65536;
+
+// Volumes (the global volume too) run from 0 to 64, pannings from 0 to 255.
+constexpr int32_t kMaxVolume = 64;
+constexpr int32_t kMaxPanning = 255;
+// Envelope values run from 0 to 64; a panning envelope's centre is 32.
+// Between points they move in 16.16 fixed point.
+constexpr int32_t kEnvelopeFull = 64;
+constexpr int32_t kEnvelopeCentre = 32;
+constexpr int32_t kFixedShift = 16;
+constexpr int32_t kFixedOne = 1 << kFixedShift;
+constexpr int32_t kPanningCentre = 128;
+// A panning nibble (E8x, the volume column's Cx) counts sixteenths.
+constexpr int32_t kPanningNibbleStep = 16;
+
+// The slide parameters of 1xx, 2xx, 3xx, E1x and E2x count units of four
+// periods (a sixteenth of a semitone on the linear table); X1x and X2x
+// slide by single periods.
+constexpr int32_t kPeriodsPerSlideUnit = 4;
+// A linear-table semitone is 64 periods (arpeggio).
+constexpr int32_t kLinearPeriodsPerSemitone = 64;
+// The linear period of note 0 (C-0): ten octaves of 12 x 64 periods above 0.
+constexpr int32_t kLinearTopPeriod = 7680;
+// The volume column's tone portamento Fx slides as 3xx with xx = x * 16.
+constexpr int32_t kColumnPortaSpeedStep = 16;
+// X's parameter: a high nibble of 1 slides up, 2 slides down, others nothing.
+constexpr int32_t kExtraFineUp = 1;
+constexpr int32_t kExtraFineDown = 2;
+
+// Fxx below 32 sets the speed (ticks per row), from 32 on the tempo in BPM.
+constexpr uint8_t kFirstTempo = 32;
+// 9xx counts units of 256 samples.
+constexpr uint32_t kSampleOffsetUnit = 256;
+// Dxy names no row above 63, however long the pattern it lands in: a larger
+// one starts that pattern from its top.
+constexpr int32_t kLastBreakRow = 63;
+
+// waveControl holds E4x's vibrato waveform in its low nibble and E7x's
+// tremolo waveform in its high one. Of a waveform, the low two bits choose
+// the wave; waveforms 4..7 keep the wave's position when a note starts,
+// 0..3 restart it.
+constexpr uint8_t kVibratoWaveBits = 0x0F;
+constexpr uint8_t kTremoloWaveBits = 0xF0;
+constexpr int32_t kTremoloWaveShift = 4;
+constexpr int32_t kWaveShapeBits = 3;
+constexpr int32_t kWaveformKeepsPosition = 4;
+
+// Volume column bytes 0x10..0x50 set the volume 0..64; from 0x60 on the high
+// nibble is a command and the low one its parameter.
+constexpr uint8_t kColumnVolumeFirst = 0x10;
+constexpr uint8_t kColumnVolumeLast = 0x50;
+enum VolumeColumnCommand : int32_t {
+  kColumnSlideDown = 0x6,
+  kColumnSlideUp = 0x7,
+  kColumnFineDown = 0x8,
+  kColumnFineUp = 0x9,
+  kColumnVibratoSpeed = 0xA,
+  kColumnVibrato = 0xB,  // sets the depth and vibrates
+  kColumnSetPanning = 0xC,
+  kColumnPanLeft = 0xD,
+  kColumnPanRight = 0xE,
+  kColumnTonePorta = 0xF,
+};
 
 // E5x sets a finetune the way trackers write it: x = 8 is in tune, each step
 // is 16 of the sample finetune's 1/128 semitones (E53 is about 62 cents flat,
@@ -40,14 +105,14 @@ int32_t wrapMul(int32_t a, int32_t b) {
 
 struct Selection {
   const XmInstrument* instrument;
-  XmSample* sample;
+  const XmSample* sample;
 };
 
-Selection select(XmSong& song, const XmChannel& ch) {
+Selection select(const XmSong& song, const XmChannel& ch) {
   if (ch.instrument < song.instrumentCount) {
     const XmInstrument& inst = song.instruments[ch.instrument];
     const uint8_t index = inst.sampleForNote[ch.note % kNoteCount];
-    XmSample* sample = index < kMaxSamplesPerInstrument ? inst.samples[index] : &song.emptySample;
+    const XmSample* sample = index < kMaxSamplesPerInstrument ? inst.samples[index] : &song.emptySample;
     if (sample == nullptr) sample = &song.emptySample;
     return {&inst, sample};
   }
@@ -56,8 +121,21 @@ Selection select(XmSong& song, const XmChannel& ch) {
 
 int32_t clampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// Waveform value 0..255 shared by vibrato (w = 0 sine, 1 ramp, else square)
-// and tremolo (w = 0 and 3 sine, 1 ramp, 2 square).
+int32_t vibratoWaveform(const XmChannel& ch) { return ch.waveControl & kVibratoWaveBits; }
+int32_t tremoloWaveform(const XmChannel& ch) { return ch.waveControl >> kTremoloWaveShift; }
+
+// Vibrato and tremolo positions run from kWaveFirst to kWaveLast, one wave
+// cycle; the waveforms' values run from 0 to kWaveTop. The wave shapes:
+// vibrato plays 0 sine, 1 ramp, else square; tremolo plays 0 and 3 sine,
+// 1 ramp, 2 square.
+constexpr int32_t kWaveFirst = -32;
+constexpr int32_t kWaveLast = 31;
+constexpr int32_t kWaveLength = kWaveLast - kWaveFirst + 1;
+constexpr int32_t kWaveTop = 255;  // the square wave
+constexpr int32_t kWaveSine = 0;
+constexpr int32_t kWaveRamp = 1;
+constexpr int32_t kTremoloWaveSineToo = 3;
+
 int32_t computeSineValue(int32_t p) {
   return static_cast<int32_t>(std::trunc(std::fabs(std::sin(2.0 * p * kVibratoAngle) * 256.0)));
 }
@@ -75,41 +153,42 @@ int32_t tabulated(int32_t x) {
   return i < static_cast<uint32_t>(Count) ? table[i] : F(x);
 }
 
-// Vibrato and tremolo positions run from -32 to 31.
-int32_t sineValue(int32_t p) { return tabulated<-32, 64, &computeSineValue>(p); }
+int32_t sineValue(int32_t p) { return tabulated<kWaveFirst, kWaveLength, &computeSineValue>(p); }
 int32_t rampValue(int32_t p) {
   return p >= 0 ? static_cast<uint8_t>(p * 8) : static_cast<uint8_t>(-8 * p - 1);
 }
 
 void vibrato(XmChannel& ch) {
   const int32_t p = ch.vibratoPosition;
-  const int32_t w = ch.waveControl & 3;
-  const int32_t value = w == 0 ? sineValue(p) : (w == 1 ? rampValue(p) : 255);
-  const int32_t d = ((ch.vibratoDepth * value) >> 5) & ~3;
+  const int32_t w = vibratoWaveform(ch) & kWaveShapeBits;
+  const int32_t value = w == kWaveSine ? sineValue(p) : (w == kWaveRamp ? rampValue(p) : kWaveTop);
+  // The depth is kept to whole slide units.
+  const int32_t d = ((ch.vibratoDepth * value) >> 5) & ~(kPeriodsPerSlideUnit - 1);
   ch.periodDelta = p >= 0 ? -d : d;
   ch.updateFlags |= kUpdateFrequency;
 }
 
 void advanceVibrato(XmChannel& ch) {
   int32_t p = ch.vibratoPosition + ch.vibratoSpeed;
-  if (p > 31) p -= 64;
+  if (p > kWaveLast) p -= kWaveLength;
   ch.vibratoPosition = static_cast<int8_t>(p);
 }
 
 void tremolo(XmChannel& ch) {
   const int32_t p = ch.tremoloPosition;
-  const int32_t w = (ch.waveControl >> 4) & 3;
-  const int32_t value = (w == 0 || w == 3) ? sineValue(p) : (w == 1 ? rampValue(p) : 255);
+  const int32_t w = tremoloWaveform(ch) & kWaveShapeBits;
+  const int32_t value =
+      (w == kWaveSine || w == kTremoloWaveSineToo) ? sineValue(p) : (w == kWaveRamp ? rampValue(p) : kWaveTop);
   int32_t d = (ch.tremoloDepth * value) >> 6;
   if (p < 0) {
     if (ch.volume - d < 0) d = ch.volume;
     ch.volumeDelta = -d;
   } else {
-    if (ch.volume + d > 64) d = 64 - ch.volume;
+    if (ch.volume + d > kMaxVolume) d = kMaxVolume - ch.volume;
     ch.volumeDelta = d;
   }
   int32_t next = p + ch.tremoloSpeed;
-  if (next > 31) next -= 64;
+  if (next > kWaveLast) next -= kWaveLength;
   ch.tremoloPosition = static_cast<int8_t>(next);
   ch.updateFlags |= kUpdateVolume;
 }
@@ -121,28 +200,47 @@ void tremor(XmChannel& ch) {
   ch.updateFlags |= kUpdateVolume;
 }
 
+// The volume slides of the effects and of the volume column.
+void slideVolumeUp(XmChannel& ch, int32_t amount) {
+  ch.volume = std::min(ch.volume + amount, kMaxVolume);
+  ch.updateFlags |= kUpdateVolume;
+}
+
+void slideVolumeDown(XmChannel& ch, int32_t amount) {
+  ch.volume = std::max(ch.volume - amount, 0);
+  ch.updateFlags |= kUpdateVolume;
+}
+
+void setPanning(XmChannel& ch, int32_t panning) {
+  ch.panning = panning;
+  ch.updateFlags |= kUpdatePanning;
+}
+
+// Axy and the slide halves of 5xy and 6xy: up by x, or else down by y.
 void volumeSlide(XmChannel& ch) {
-  const int32_t hi = ch.volumeSlideMemory >> 4;
-  const int32_t lo = ch.volumeSlideMemory & 15;
-  if (hi != 0) {
-    ch.volume = std::min(ch.volume + hi, 64);
-  } else if (lo != 0) {
-    ch.volume = std::max(ch.volume - lo, 0);
+  const int32_t up = ch.volumeSlideMemory >> 4;
+  const int32_t down = ch.volumeSlideMemory & 15;
+  if (up != 0) {
+    slideVolumeUp(ch, up);
+  } else if (down != 0) {
+    slideVolumeDown(ch, down);
   }
   ch.updateFlags |= kUpdateVolume;
 }
 
+// 3xx, 5xy and the volume column's Fx, on later ticks.
 void tonePortamento(XmChannel& ch) {
+  const int32_t step = ch.portaSpeed * kPeriodsPerSlideUnit;
   if (ch.period < ch.portaTarget) {
-    ch.period = std::min(ch.period + ch.portaSpeed * 4, ch.portaTarget);
+    ch.period = std::min(ch.period + step, ch.portaTarget);
   } else if (ch.period > ch.portaTarget) {
-    ch.period = std::max(ch.period - ch.portaSpeed * 4, ch.portaTarget);
+    ch.period = std::max(ch.period - step, ch.portaTarget);
   }
   ch.updateFlags |= kUpdateFrequency;
 }
 
-void multiRetrig(const XmSong& song, XmChannel& ch) {
-  if (ch.retrigInterval == 0 || song.tick % ch.retrigInterval != 0) return;
+void multiRetrig(const XmPosition& pos, XmChannel& ch) {
+  if (ch.retrigInterval == 0 || pos.tick % ch.retrigInterval != 0) return;
   if (ch.retrigVolumeType == 0) {
     ch.updateFlags |= kUpdateTrigger;
     return;
@@ -166,7 +264,7 @@ void multiRetrig(const XmSong& song, XmChannel& ch) {
     case 15: v *= 2; break;
     default: break;
   }
-  ch.volume = clampInt(v, 0, 64);
+  ch.volume = clampInt(v, 0, kMaxVolume);
   ch.updateFlags |= kUpdateVolume | kUpdateTrigger;
 }
 
@@ -193,14 +291,14 @@ void stepEnvelope(const std::array<EnvelopePoint, kEnvelopePoints>& points, int3
       }
       const EnvelopePoint& next = points[static_cast<size_t>(env.envPoint + 1)];
       const int32_t dx = next.tick - points[static_cast<size_t>(env.envPoint)].tick;
-      env.envStep = dx != 0 ? ((next.value - y) * 65536) / dx : 0;
-      env.envValue = y * 65536;
+      env.envStep = dx != 0 ? ((next.value - y) * kFixedOne) / dx : 0;
+      env.envValue = y * kFixedOne;
       env.envPoint += 1;
     } else {
       env.envValue = wrapAdd(env.envValue, env.envStep);
     }
   }
-  env.envCurrent = env.envValue >> 16;
+  env.envCurrent = env.envValue >> kFixedShift;
   env.envTick = wrapAdd(env.envTick, 1);
   flags |= flag;
 }
@@ -245,10 +343,10 @@ void setEnvelopePosition(const XmInstrument& inst, XmChannel& ch, int32_t positi
     env.envStopped = 0;
     env.envTick = position;
     const int32_t dx = b.tick - a.tick;
-    env.envStep = dx != 0 ? ((b.value - a.value) * 65536) / dx : 0;
+    env.envStep = dx != 0 ? ((b.value - a.value) * kFixedOne) / dx : 0;
     env.envPoint = i + 1;
-    env.envValue = wrapAdd(wrapMul(position - a.tick, env.envStep), a.value * 65536);
-    env.envCurrent = env.envValue >> 16;
+    env.envValue = wrapAdd(wrapMul(position - a.tick, env.envStep), a.value * kFixedOne);
+    env.envCurrent = env.envValue >> kFixedShift;
   } else {
     env.envCurrent = count > 0 ? x[static_cast<size_t>(count - 1)].value : 0;
     env.envStopped = 1;
@@ -259,14 +357,21 @@ int32_t computeAutoVibratoSine(int32_t pos) {
   return static_cast<int32_t>(std::trunc(std::sin(pos * kAutoVibratoAngle) * 64.0));
 }
 
+// The instrument's automatic vibrato: positions 0..255 make one cycle, values
+// run from -64 to 64.
+enum AutoVibratoType : uint8_t { kAutoSine = 0, kAutoSquare = 1, kAutoRampDown = 2, kAutoRampUp = 3 };
+constexpr int32_t kAutoCycle = 256;
+constexpr int32_t kAutoHalfCycle = kAutoCycle / 2;
+constexpr int32_t kAutoTop = 64;
+
 void autoVibrato(const XmInstrument& inst, XmChannel& ch) {
   const int32_t pos = ch.autoVibratoPosition;
   int32_t value = 0;
   switch (inst.vibratoType) {
-    case 0: value = tabulated<0, 256, &computeAutoVibratoSine>(pos); break;
-    case 1: value = pos < 128 ? 64 : -64; break;
-    case 2: value = (128 - (pos + 128) % 256) >> 1; break;
-    case 3: value = (128 - (384 - pos) % 256) >> 1; break;
+    case kAutoSine: value = tabulated<0, kAutoCycle, &computeAutoVibratoSine>(pos); break;
+    case kAutoSquare: value = pos < kAutoHalfCycle ? kAutoTop : -kAutoTop; break;
+    case kAutoRampDown: value = (kAutoHalfCycle - (pos + kAutoHalfCycle) % kAutoCycle) >> 1; break;
+    case kAutoRampUp: value = (kAutoHalfCycle - (3 * kAutoHalfCycle - pos) % kAutoCycle) >> 1; break;
     default: value = 0; break;  // undefined types stay still
   }
   const int32_t sweep = inst.vibratoSweep;
@@ -275,7 +380,7 @@ void autoVibrato(const XmInstrument& inst, XmChannel& ch) {
   ch.periodDelta += v >> 6;
   ch.autoVibratoSweep = std::min(ch.autoVibratoSweep + 1, sweep);
   int32_t next = pos + inst.vibratoRate;
-  if (next > 255) next -= 256;
+  if (next >= kAutoCycle) next -= kAutoCycle;
   ch.autoVibratoPosition = next;
   ch.updateFlags |= kUpdateFrequency;
 }
@@ -283,8 +388,8 @@ void autoVibrato(const XmInstrument& inst, XmChannel& ch) {
 void instrumentDefaults(XmChannel& ch, const XmSample& sample) {
   ch.volume = sample.volume;
   ch.panning = sample.panning;
-  ch.volumeEnv.envCurrent = 64;
-  ch.panningEnv.envCurrent = 32;
+  ch.volumeEnv.envCurrent = kEnvelopeFull;
+  ch.panningEnv.envCurrent = kEnvelopeCentre;
   for (EnvelopeState* env : {&ch.volumeEnv, &ch.panningEnv}) {
     env->envTick = 0;
     env->envPoint = 0;
@@ -295,46 +400,39 @@ void instrumentDefaults(XmChannel& ch, const XmSample& sample) {
   ch.fadeoutVolume = kFullFadeout;
   ch.autoVibratoPosition = 0;
   ch.autoVibratoSweep = 0;
-  if ((ch.waveControl & 0x0F) < 4) ch.vibratoPosition = 0;
-  if ((ch.waveControl >> 4) < 4) ch.tremoloPosition = 0;
+  if (vibratoWaveform(ch) < kWaveformKeepsPosition) ch.vibratoPosition = 0;
+  if (tremoloWaveform(ch) < kWaveformKeepsPosition) ch.tremoloPosition = 0;
   ch.tremorCounter = 0;
   ch.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
 
+// The volume column's panning slides move the channel's panning without a
+// limit; updateVoice keeps what reaches the voice within 0..255.
+void columnPanningSlide(XmChannel& ch, int32_t command, int32_t x) {
+  ch.panning += command == kColumnPanLeft ? -x : x;
+  ch.updateFlags |= kUpdatePanning;
+}
+
 void volumeColumnFirstTick(XmChannel& ch, uint8_t v) {
+  const int32_t command = v >> 4;
   const int32_t x = v & 15;
-  if (v >= 0x10 && v <= 0x50) {
-    ch.volume = v - 16;
+  if (v >= kColumnVolumeFirst && v <= kColumnVolumeLast) {
+    ch.volume = v - kColumnVolumeFirst;
     ch.updateFlags |= kUpdateVolume;
     return;
   }
-  switch (v >> 4) {
-    case 0x6:
-    case 0x8:
-      ch.volume = std::max(ch.volume - x, 0);
-      ch.updateFlags |= kUpdateVolume;
-      break;
-    case 0x7:
-    case 0x9:
-      ch.volume = std::min(ch.volume + x, 64);
-      ch.updateFlags |= kUpdateVolume;
-      break;
-    case 0xA: ch.vibratoSpeed = static_cast<uint8_t>(x); break;
-    case 0xB: ch.vibratoDepth = static_cast<uint8_t>(x); break;
-    case 0xC:
-      ch.panning = x * 16;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case 0xD:
-      ch.panning -= x;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case 0xE:
-      ch.panning += x;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case 0xF:
-      if (x != 0) ch.portaSpeed = static_cast<uint8_t>(x * 16);
+  switch (command) {
+    case kColumnSlideDown:
+    case kColumnFineDown: slideVolumeDown(ch, x); break;
+    case kColumnSlideUp:
+    case kColumnFineUp: slideVolumeUp(ch, x); break;
+    case kColumnVibratoSpeed: ch.vibratoSpeed = static_cast<uint8_t>(x); break;
+    case kColumnVibrato: ch.vibratoDepth = static_cast<uint8_t>(x); break;
+    case kColumnSetPanning: setPanning(ch, x * kPanningNibbleStep); break;
+    case kColumnPanLeft:
+    case kColumnPanRight: columnPanningSlide(ch, command, x); break;
+    case kColumnTonePorta:
+      if (x != 0) ch.portaSpeed = static_cast<uint8_t>(x * kColumnPortaSpeedStep);
       ch.updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
       ch.portaTarget = ch.notePeriod;
       break;
@@ -342,31 +440,22 @@ void volumeColumnFirstTick(XmChannel& ch, uint8_t v) {
   }
 }
 
+// Later ticks: the fine slides and the setters have done their work on the
+// first tick; the slides, the vibrato and the tone portamento go on.
 void volumeColumnLaterTick(XmChannel& ch, uint8_t v) {
+  const int32_t command = v >> 4;
   const int32_t x = v & 15;
-  switch (v >> 4) {
-    case 0x6:
-      ch.volume = std::max(ch.volume - x, 0);
-      ch.updateFlags |= kUpdateVolume;
-      break;
-    case 0x7:
-      ch.volume = std::min(ch.volume + x, 64);
-      ch.updateFlags |= kUpdateVolume;
-      break;
-    case 0xB:
+  switch (command) {
+    case kColumnSlideDown: slideVolumeDown(ch, x); break;
+    case kColumnSlideUp: slideVolumeUp(ch, x); break;
+    case kColumnVibrato:
       ch.vibratoDepth = static_cast<uint8_t>(x);
       vibrato(ch);
       advanceVibrato(ch);
       break;
-    case 0xD:
-      ch.panning -= x;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case 0xE:
-      ch.panning += x;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case 0xF: tonePortamento(ch); break;
+    case kColumnPanLeft:
+    case kColumnPanRight: columnPanningSlide(ch, command, x); break;
+    case kColumnTonePorta: tonePortamento(ch); break;
     default: break;
   }
 }
@@ -375,9 +464,123 @@ struct RowMemo {
   int32_t period, volume, panning;  // remembered for EDx
 };
 
+// Row flow. Every channel's cell is read before the next row is chosen, so
+// these only set pos.nextRow and pos.nextOrder (sequencerTick moves there).
+
+// Bxx: the top of order xx next (order 0 when xx is past the song's end).
+void positionJump(const XmSong& song, XmPosition& pos, uint8_t order, bool& jumped) {
+  pos.nextRow = 0;
+  pos.nextOrder = order < song.songLength ? order : 0;
+  jumped = true;
+}
+
+// Dxy: row x * 10 + y of the next order, or of the order a B in an earlier
+// channel of the same row jumps to.
+void patternBreak(const XmSong& song, XmPosition& pos, int32_t tens, int32_t units, bool jumped) {
+  pos.nextRow = tens * 10 + units;
+  if (pos.nextRow > kLastBreakRow) pos.nextRow = 0;
+  if (!jumped) pos.nextOrder = pos.order + 1;
+  if (pos.nextOrder >= song.songLength) pos.nextOrder = 0;
+}
+
+// E60 marks the channel's loop start at this row; E6x (x > 0) goes back
+// there until it has played the stretch x more times.
+void patternLoop(XmPosition& pos, XmChannel& ch, int32_t x) {
+  if (x == 0) {
+    ch.loopRow = pos.row;
+    return;
+  }
+  if (ch.loopCount == 0) {
+    ch.loopCount = x;
+  } else {
+    ch.loopCount -= 1;
+  }
+  if (ch.loopCount != 0) pos.nextRow = ch.loopRow;
+}
+
+// EEx: the row lasts x rows' worth of ticks longer.
+void patternDelay(XmPosition& pos, int32_t x) { pos.patternDelay = pos.speed * x; }
+
+void setSpeedOrTempo(XmPosition& pos, uint8_t p) {
+  if (p < kFirstTempo) {
+    pos.speed = p;
+  } else {
+    pos.bpm = p;
+    pos.samplesPerTick = samplesPerTickFor(p);
+  }
+}
+
+// X1x and X2x slide by single periods, on the first tick only.
+void extraFinePortamento(XmChannel& ch, int32_t direction, int32_t x) {
+  if (direction == kExtraFineUp) {
+    if (x) ch.extraFineUpMemory = static_cast<uint8_t>(x);
+    ch.period -= ch.extraFineUpMemory;
+  } else if (direction == kExtraFineDown) {
+    if (x) ch.extraFineDownMemory = static_cast<uint8_t>(x);
+    ch.period += ch.extraFineDownMemory;
+  }
+}
+
+// 9xx: the note starts xx x 256 samples in; an offset at or past the end of
+// the sample (of a looped one, at or past its loop's end) stops the voice instead.
+void sampleOffset(XmPlayback& pb, XmChannel& ch, const XmSample& sample, uint8_t p) {
+  if (p) ch.sampleOffsetMemory = p;
+  const uint32_t offset = static_cast<uint32_t>(ch.sampleOffsetMemory) * kSampleOffsetUnit;
+  if (static_cast<uint64_t>(offset) < static_cast<uint64_t>(sample.loopStart) + sample.loopLength) {
+    pb.voices[static_cast<size_t>(ch.voice)].pendingOffset = offset;
+  } else {
+    ch.updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
+    ch.updateFlags |= kUpdateStop;
+  }
+}
+
+// E1x..EEx on the row's first tick.
+void extendedFirstTick(XmPosition& pos, XmChannel& ch, int32_t command, int32_t x, const RowMemo& memo) {
+  switch (command) {
+    case kExtFinePortaUp:
+      if (x) ch.finePortaUpMemory = static_cast<uint8_t>(x);
+      ch.period -= ch.finePortaUpMemory * kPeriodsPerSlideUnit;
+      break;
+    case kExtFinePortaDown:
+      if (x) ch.finePortaDownMemory = static_cast<uint8_t>(x);
+      ch.period += ch.finePortaDownMemory * kPeriodsPerSlideUnit;
+      break;
+    case kExtVibratoWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & kTremoloWaveBits) | x); break;
+    case kExtFinetune:
+      // The channel's own finetune (the note on this row already got it,
+      // see processRow); the shared sample keeps its own.
+      ch.finetune = finetuneFromNibble(x);
+      break;
+    case kExtPatternLoop: patternLoop(pos, ch, x); break;
+    case kExtTremoloWave:
+      ch.waveControl = static_cast<uint8_t>((ch.waveControl & kVibratoWaveBits) | (x << kTremoloWaveShift));
+      break;
+    case kExtSetPanning: setPanning(ch, x * kPanningNibbleStep); break;
+    case kExtFineVolUp:
+      if (x) ch.fineVolumeMemory = static_cast<uint8_t>(x);
+      slideVolumeUp(ch, ch.fineVolumeMemory);
+      break;
+    case kExtFineVolDown:
+      if (x) ch.fineVolumeMemory = static_cast<uint8_t>(x);
+      slideVolumeDown(ch, ch.fineVolumeMemory);
+      break;
+    case kExtNoteDelay:
+      // The note waits for tick x (extendedLaterTick); until then the
+      // channel goes on as before the row.
+      ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
+      ch.period = memo.period;
+      ch.volume = memo.volume;
+      ch.panning = memo.panning;
+      break;
+    case kExtPatternDelay: patternDelay(pos, x); break;
+    default: break;
+  }
+}
+
 void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel, const RowMemo& memo,
                      bool& jumped) {
-  XmSong& song = *pb.song;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   const uint8_t p = cell.parameter;
   const int32_t hi = p >> 4;
   const int32_t lo = p & 15;
@@ -411,106 +614,25 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       if (hi) ch.tremoloSpeed = static_cast<uint8_t>(hi);
       if (lo) ch.tremoloDepth = static_cast<uint8_t>(lo);
       break;
-    case kEffectSetPanning:
-      ch.panning = p;
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    case kEffectSampleOffset: {
-      if (p) ch.sampleOffsetMemory = p;
-      const uint32_t offset = static_cast<uint32_t>(ch.sampleOffsetMemory) * 256u;
-      if (static_cast<uint64_t>(offset) < static_cast<uint64_t>(sel.sample->loopStart) + sel.sample->loopLength) {
-        pb.voices[static_cast<size_t>(ch.voice)].pendingOffset = offset;
-      } else {
-        ch.updateFlags &= static_cast<uint8_t>(~kUpdateTrigger);
-        ch.updateFlags |= kUpdateStop;
-      }
-      break;
-    }
+    case kEffectSetPanning: setPanning(ch, p); break;
+    case kEffectSampleOffset: sampleOffset(pb, ch, *sel.sample, p); break;
     case kEffectVolumeSlide:
       if (p) ch.volumeSlideMemory = p;
       break;
-    case kEffectPositionJump:
-      song.nextRow = 0;
-      song.nextOrder = p < song.songLength ? p : 0;
-      jumped = true;
-      break;
+    case kEffectPositionJump: positionJump(song, pos, p, jumped); break;
     case kEffectSetVolume:
       ch.volume = p;
       ch.updateFlags |= kUpdateVolume;
       break;
-    case kEffectPatternBreak:
-      song.nextRow = hi * 10 + lo;
-      if (song.nextRow > 63) song.nextRow = 0;
-      if (!jumped) song.nextOrder = song.order + 1;
-      if (song.nextOrder >= song.songLength) song.nextOrder = 0;
-      break;
-    case kEffectExtended:
-      switch (hi) {
-        case kExtFinePortaUp:
-          if (lo) ch.finePortaUpMemory = static_cast<uint8_t>(lo);
-          ch.period -= ch.finePortaUpMemory * 4;
-          break;
-        case kExtFinePortaDown:
-          if (lo) ch.finePortaDownMemory = static_cast<uint8_t>(lo);
-          ch.period += ch.finePortaDownMemory * 4;
-          break;
-        case kExtVibratoWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0xF0) | lo); break;
-        case kExtFinetune:
-          // The channel's own finetune (the note on this row already got it,
-          // see processRow); the shared sample keeps its own.
-          ch.finetune = finetuneFromNibble(lo);
-          break;
-        case kExtPatternLoop:
-          if (lo == 0) {
-            ch.loopRow = song.row;
-          } else {
-            if (ch.loopCount == 0) {
-              ch.loopCount = lo;
-            } else {
-              ch.loopCount -= 1;
-            }
-            if (ch.loopCount != 0) song.nextRow = ch.loopRow;
-          }
-          break;
-        case kExtTremoloWave: ch.waveControl = static_cast<uint8_t>((ch.waveControl & 0x0F) | (lo << 4)); break;
-        case kExtSetPanning:
-          ch.panning = lo * 16;
-          ch.updateFlags |= kUpdatePanning;
-          break;
-        case kExtFineVolUp:
-          if (lo) ch.fineVolumeMemory = static_cast<uint8_t>(lo);
-          ch.volume = std::min(ch.volume + ch.fineVolumeMemory, 64);
-          ch.updateFlags |= kUpdateVolume;
-          break;
-        case kExtFineVolDown:
-          if (lo) ch.fineVolumeMemory = static_cast<uint8_t>(lo);
-          ch.volume = std::max(ch.volume - ch.fineVolumeMemory, 0);
-          ch.updateFlags |= kUpdateVolume;
-          break;
-        case kExtNoteDelay:
-          ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
-          ch.period = memo.period;
-          ch.volume = memo.volume;
-          ch.panning = memo.panning;
-          break;
-        case kExtPatternDelay: song.patternDelay = song.speed * lo; break;
-        default: break;
-      }
-      break;
-    case kEffectSpeedTempo:
-      if (p < 32) {
-        song.speed = p;
-      } else {
-        song.bpm = p;
-        song.samplesPerTick = samplesPerTickFor(p);
-      }
-      break;
+    case kEffectPatternBreak: patternBreak(song, pos, hi, lo, jumped); break;
+    case kEffectExtended: extendedFirstTick(pos, ch, hi, lo, memo); break;
+    case kEffectSpeedTempo: setSpeedOrTempo(pos, p); break;
     case kEffectGlobalVolume:
-      song.globalVolume = std::min<int32_t>(p, 64);
+      pos.globalVolume = std::min<int32_t>(p, kMaxVolume);
       ch.updateFlags |= kUpdateVolume;
       break;
     case kEffectGlobalVolSlide:
-      if (p) song.globalVolumeSlide = p;
+      if (p) pos.globalVolumeSlide = p;
       break;
     case kEffectEnvelopePos: setEnvelopePosition(*sel.instrument, ch, p); break;
     case kEffectPanningSlide:
@@ -526,19 +648,76 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       }
       break;
     case kEffectTremor:
+      // T's nibbles count the ticks on and off less one.
       if (p) {
         ch.tremorOn = static_cast<uint8_t>(hi + 1);
         ch.tremorOff = static_cast<uint8_t>(lo + 1);
       }
       tremor(ch);
       break;
-    case kEffectExtraFinePorta:
-      if (hi == 1) {
-        if (lo) ch.extraFineUpMemory = static_cast<uint8_t>(lo);
-        ch.period -= ch.extraFineUpMemory;
-      } else if (hi == 2) {
-        if (lo) ch.extraFineDownMemory = static_cast<uint8_t>(lo);
-        ch.period += ch.extraFineDownMemory;
+    case kEffectExtraFinePorta: extraFinePortamento(ch, hi, lo); break;
+    default: break;
+  }
+}
+
+// 0xy: the note, then x and y semitones above it, one per tick in turn.
+void arpeggio(const XmSong& song, const XmPosition& pos, XmChannel& ch, uint8_t p) {
+  if (p == 0) return;
+  const int32_t phase = pos.tick % 3;
+  if (phase == 0) return;
+  const int32_t x = phase == 1 ? p >> 4 : p & 15;
+  if (song.linearTable()) {
+    ch.periodDelta = x * kLinearPeriodsPerSemitone;
+  } else {
+    ch.periodDelta = amigaPeriod(ch.realNote + x, ch.finetune) - amigaPeriod(ch.realNote, ch.finetune);
+  }
+  ch.updateFlags |= kUpdateFrequency;
+}
+
+// Hxy: up by x, or else down by y.
+void globalVolumeSlide(XmPosition& pos) {
+  const int32_t up = pos.globalVolumeSlide >> 4;
+  const int32_t down = pos.globalVolumeSlide & 15;
+  if (up != 0) {
+    pos.globalVolume = std::min(pos.globalVolume + up, kMaxVolume);
+  } else {
+    pos.globalVolume = std::max(pos.globalVolume - down, 0);
+  }
+}
+
+// Pxy: right by x, or else left by y, within 0..255.
+void panningSlide(XmChannel& ch) {
+  const int32_t right = ch.panningSlideMemory >> 4;
+  const int32_t left = ch.panningSlideMemory & 15;
+  if (right != 0) {
+    ch.panning = std::min(ch.panning + right, kMaxPanning);
+  } else {
+    ch.panning = std::max(ch.panning - left, 0);
+  }
+  ch.updateFlags |= kUpdatePanning;
+}
+
+// E9x, ECx and EDx act on later ticks; the others are done on the first.
+void extendedLaterTick(const XmPosition& pos, XmChannel& ch, const XmCell& cell, Selection sel) {
+  const int32_t x = cell.parameter & 15;
+  switch (cell.parameter >> 4) {
+    case kExtRetrigger:
+      if (x != 0 && pos.tick % x == 0) ch.updateFlags |= kUpdateFrequency | kUpdateVolume | kUpdateTrigger;
+      break;
+    case kExtNoteCut:
+      if (pos.tick == x) {
+        ch.volume = 0;
+        ch.updateFlags |= kUpdateVolume;
+      }
+      break;
+    case kExtNoteDelay:
+      if (pos.tick != x) {
+        ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
+      } else {
+        instrumentDefaults(ch, *sel.sample);
+        ch.period = ch.notePeriod;
+        if (cell.volume != 0) volumeColumnFirstTick(ch, cell.volume);
+        ch.updateFlags |= kUpdateFrequency | kUpdateTrigger;
       }
       break;
     default: break;
@@ -546,33 +725,17 @@ void effectFirstTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
 }
 
 void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selection sel) {
-  XmSong& song = *pb.song;
-  const uint8_t p = cell.parameter;
-  const int32_t hi = p >> 4;
-  const int32_t lo = p & 15;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   switch (cell.effect) {
-    case kEffectArpeggio: {
-      if (p == 0) break;
-      const int32_t phase = song.tick % 3;
-      if (phase == 0) break;
-      const int32_t x = phase == 1 ? hi : lo;
-      if (song.linearTable()) {
-        ch.periodDelta = x * 64;
-      } else {
-        ch.periodDelta = amigaPeriod(ch.realNote + x, ch.finetune) - amigaPeriod(ch.realNote, ch.finetune);
-      }
-      ch.updateFlags |= kUpdateFrequency;
-      break;
-    }
+    case kEffectArpeggio: arpeggio(song, pos, ch, cell.parameter); break;
     case kEffectPortaUp:
-      ch.period -= ch.portaUpMemory * 4;
+      ch.period -= ch.portaUpMemory * kPeriodsPerSlideUnit;
       if (ch.period < kMinPortaPeriod) ch.period = kMinPortaPeriod;
       ch.updateFlags |= kUpdateFrequency;
       break;
     case kEffectPortaDown:
-      // Kept below 2^24 so that endless slides cannot overflow; no audible
-      // period comes near it.
-      ch.period = std::min(ch.period + ch.portaDownMemory * 4, 1 << 24);
+      ch.period = std::min(ch.period + ch.portaDownMemory * kPeriodsPerSlideUnit, kMaxPortaPeriod);
       ch.updateFlags |= kUpdateFrequency;
       break;
     case kEffectTonePorta: tonePortamento(ch); break;
@@ -591,53 +754,11 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
       break;
     case kEffectTremolo: tremolo(ch); break;
     case kEffectVolumeSlide: volumeSlide(ch); break;
-    case kEffectGlobalVolSlide: {
-      const int32_t shi = song.globalVolumeSlide >> 4;
-      const int32_t slo = song.globalVolumeSlide & 15;
-      if (shi != 0) {
-        song.globalVolume = std::min(song.globalVolume + shi, 64);
-      } else {
-        song.globalVolume = std::max(song.globalVolume - slo, 0);
-      }
-      break;
-    }
-    case kEffectPanningSlide: {
-      const int32_t shi = ch.panningSlideMemory >> 4;
-      const int32_t slo = ch.panningSlideMemory & 15;
-      if (shi != 0) {
-        ch.panning = std::min(ch.panning + shi, 255);
-      } else {
-        ch.panning = std::max(ch.panning - slo, 0);
-      }
-      ch.updateFlags |= kUpdatePanning;
-      break;
-    }
-    case kEffectMultiRetrig: multiRetrig(song, ch); break;
+    case kEffectGlobalVolSlide: globalVolumeSlide(pos); break;
+    case kEffectPanningSlide: panningSlide(ch); break;
+    case kEffectMultiRetrig: multiRetrig(pos, ch); break;
     case kEffectTremor: tremor(ch); break;
-    case kEffectExtended:
-      switch (hi) {
-        case kExtRetrigger:
-          if (lo != 0 && song.tick % lo == 0) ch.updateFlags |= kUpdateFrequency | kUpdateVolume | kUpdateTrigger;
-          break;
-        case kExtNoteCut:
-          if (song.tick == lo) {
-            ch.volume = 0;
-            ch.updateFlags |= kUpdateVolume;
-          }
-          break;
-        case kExtNoteDelay:
-          if (song.tick != lo) {
-            ch.updateFlags &= static_cast<uint8_t>(~kUpdateNoteFlags);
-          } else {
-            instrumentDefaults(ch, *sel.sample);
-            ch.period = ch.notePeriod;
-            if (cell.volume != 0) volumeColumnFirstTick(ch, cell.volume);
-            ch.updateFlags |= kUpdateFrequency | kUpdateTrigger;
-          }
-          break;
-        default: break;
-      }
-      break;
+    case kEffectExtended: extendedLaterTick(pos, ch, cell, sel); break;
     default: break;
   }
 }
@@ -645,19 +766,20 @@ void effectLaterTick(XmPlayback& pb, XmChannel& ch, const XmCell& cell, Selectio
 // The pattern row being played; a jump target at or beyond the row count of
 // the pattern it lands in (a break to row 40 of a 32-row pattern, a loop row
 // left over from a longer pattern) starts that pattern from its top.
-const XmPattern& currentPattern(XmSong& song) {
-  return song.patterns[song.orderTable[static_cast<size_t>(song.order)]];
+const XmPattern& currentPattern(const XmSong& song, const XmPosition& pos) {
+  return song.patterns[song.orderTable[static_cast<size_t>(pos.order)]];
 }
 
 void processRow(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  song.nextRow = -1;
-  song.nextOrder = -1;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  pos.nextRow = -1;
+  pos.nextOrder = -1;
   bool jumped = false;
-  const XmPattern& pattern = currentPattern(song);
+  const XmPattern& pattern = currentPattern(song, pos);
   for (int32_t c = 0; c < song.channelCount; ++c) {
     XmChannel& ch = pb.channels[static_cast<size_t>(c)];
-    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(pos.row) * song.channelCount + c];
     const uint8_t n = cell.note;
     const bool noteOn = n >= 1 && n <= kNoteCount;
     const bool porta = cell.effect == kEffectTonePorta || cell.effect == kEffectTonePortaVolSlide;
@@ -695,18 +817,19 @@ void processRow(XmPlayback& pb) {
 }
 
 void processTick(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  const XmPattern& pattern = currentPattern(song);
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  const XmPattern& pattern = currentPattern(song, pos);
   for (int32_t c = 0; c < song.channelCount; ++c) {
     XmChannel& ch = pb.channels[static_cast<size_t>(c)];
-    const XmCell& cell = pattern.cells[static_cast<size_t>(song.row) * song.channelCount + c];
+    const XmCell& cell = pattern.cells[static_cast<size_t>(pos.row) * song.channelCount + c];
     const Selection sel = select(song, ch);
     ch.volumeDelta = 0;
     ch.periodDelta = 0;
     ch.updateFlags = 0;
     // Kxx keys off on tick xx of its row, cutting the note as a key off on
     // the row's first tick does.
-    const bool keyOffNow = cell.effect == kEffectKeyOff && cell.parameter == song.tick;
+    const bool keyOffNow = cell.effect == kEffectKeyOff && cell.parameter == pos.tick;
     if (keyOffNow) ch.keyOff = 1;
     runEnvelopes(*sel.instrument, ch, keyOffNow);
     if (cell.volume != 0) volumeColumnLaterTick(ch, cell.volume);
@@ -738,7 +861,7 @@ int32_t amigaPeriod(int32_t n, int32_t f) {
 }
 
 int32_t notePeriod(const XmSong& song, int32_t n, int32_t f) {
-  if (song.linearTable()) return 7680 - n * 64 - f / 2;
+  if (song.linearTable()) return kLinearTopPeriod - n * kLinearPeriodsPerSemitone - f / 2;
   return amigaPeriod(n, f);
 }
 
@@ -762,19 +885,20 @@ int32_t periodFrequency(const XmSong& song, int32_t period) {
 }
 
 void resetPlayback(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  song.globalVolume = song.defaultGlobalVolume;
-  song.globalVolumeSlide = 0;
-  song.nextRow = -1;
-  song.nextOrder = -1;
-  song.speed = song.defaultSpeed;
-  song.row = 0;
-  song.order = 0;
-  song.tick = 0;
-  song.patternDelay = 0;
-  song.bpm = song.defaultBpm;
-  song.samplesPerTick = samplesPerTickFor(song.bpm);
-  song.samplesToNextTick = 0;
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  pos.globalVolume = song.defaultGlobalVolume;
+  pos.globalVolumeSlide = 0;
+  pos.nextRow = -1;
+  pos.nextOrder = -1;
+  pos.speed = song.defaultSpeed;
+  pos.row = 0;
+  pos.order = 0;
+  pos.tick = 0;
+  pos.patternDelay = 0;
+  pos.bpm = song.defaultBpm;
+  pos.samplesPerTick = samplesPerTickFor(pos.bpm);
+  pos.samplesToNextTick = 0;
   for (int32_t i = 0; i < kMaxChannels; ++i) {
     pb.channels[static_cast<size_t>(i)] = XmChannel{};
     pb.channels[static_cast<size_t>(i)].voice = i;
@@ -787,46 +911,50 @@ void resetPlayback(XmPlayback& pb) {
 }
 
 void sequencerTick(XmPlayback& pb) {
-  XmSong& song = *pb.song;
-  if (song.tick != 0) {
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
+  if (pos.tick != 0) {
     processTick(pb);
   } else {
-    if (song.nextOrder >= 0) song.order = song.nextOrder;
-    if (song.nextRow >= 0) song.row = song.nextRow;
-    if (static_cast<uint32_t>(song.row) >= currentPattern(song).rowCount) song.row = 0;
+    if (pos.nextOrder >= 0) pos.order = pos.nextOrder;
+    if (pos.nextRow >= 0) pos.row = pos.nextRow;
+    if (static_cast<uint32_t>(pos.row) >= currentPattern(song, pos).rowCount) pos.row = 0;
     processRow(pb);
-    if (song.nextRow == -1) {
-      song.nextRow = song.row + 1;
-      if (static_cast<uint32_t>(song.nextRow) >= currentPattern(song).rowCount) {
-        song.nextOrder = song.order + 1;
-        if (song.nextOrder >= song.songLength) song.nextOrder = song.restartPosition;
-        song.nextRow = 0;
+    if (pos.nextRow == -1) {
+      pos.nextRow = pos.row + 1;
+      if (static_cast<uint32_t>(pos.nextRow) >= currentPattern(song, pos).rowCount) {
+        pos.nextOrder = pos.order + 1;
+        if (pos.nextOrder >= song.songLength) pos.nextOrder = song.restartPosition;
+        pos.nextRow = 0;
       }
     }
   }
-  song.tick += 1;
-  if (song.tick >= song.speed + song.patternDelay) {
-    song.tick = 0;
-    song.patternDelay = 0;
+  pos.tick += 1;
+  if (pos.tick >= pos.speed + pos.patternDelay) {
+    pos.tick = 0;
+    pos.patternDelay = 0;
   }
 }
 
-void updateVoice(XmPlayback& pb, XmChannel& ch, XmSample* sample) {
-  XmSong& song = *pb.song;
+void updateVoice(XmPlayback& pb, XmChannel& ch, const XmSample* sample) {
+  const XmSong& song = *pb.song;
+  XmPosition& pos = pb.position;
   const int32_t period = ch.period + ch.periodDelta;
   if (period == 0) ch.updateFlags &= static_cast<uint8_t>(~kUpdateFrequency);
   if (ch.updateFlags & kUpdateTrigger) triggerVoice(pb, ch, sample);
   MixVoice& voice = pb.voices[static_cast<size_t>(ch.voice)];
   if (ch.updateFlags & kUpdateVolume) {
     const double product = static_cast<double>(ch.volume + ch.volumeDelta) * ch.volumeEnv.envCurrent *
-                           ch.fadeoutVolume * song.globalVolume * kVolumeScale;
+                           ch.fadeoutVolume * pos.globalVolume * kVolumeScale;
     voice.volume = static_cast<int32_t>(std::trunc(product));
     setVoiceGains(voice);
   }
   if (ch.updateFlags & kUpdatePanning) {
     const int32_t pan = ch.panning;
-    const int32_t room = (128 - std::abs(pan - 128)) / 32;
-    voice.panning = clampInt(pan + room * (ch.panningEnv.envCurrent - 32), 0, 255);
+    // The envelope swings the panning by up to the distance to the nearer
+    // edge, in steps of that distance's 32nd.
+    const int32_t room = (kPanningCentre - std::abs(pan - kPanningCentre)) / kEnvelopeCentre;
+    voice.panning = clampInt(pan + room * (ch.panningEnv.envCurrent - kEnvelopeCentre), 0, kMaxPanning);
     setVoiceGains(voice);
   }
   if (ch.updateFlags & kUpdateFrequency) {

@@ -26,12 +26,12 @@ int32_t notePeriod(const XmSong& song, int32_t n, int32_t f);
 // table. Out-of-range periods are limited so the result stays representable.
 int32_t periodFrequency(const XmSong& song, int32_t period);
 
-// Resets the sequencer state, all channels (channel i on voice i) and all voices.
+// Resets the position to the song's start and its defaults, all channels (channel i on voice i) and all voices.
 void resetPlayback(XmPlayback& playback);
 
 void sequencerTick(XmPlayback& playback);
 
 // The per-channel hand-over to the mixer at the end of every tick.
-void updateVoice(XmPlayback& playback, XmChannel& channel, XmSample* sample);
+void updateVoice(XmPlayback& playback, XmChannel& channel, const XmSample* sample);
 
 }  // namespace xm

@@ -1,9 +1,10 @@
 // The module player's in-memory song model and per-channel / per-voice state.
 //
-// Plain records: the loader (xm/loader.h) builds an XmSong from a module file,
-// the sequencer (xm/sequencer.h) walks it and keeps its state in the song and
-// in the 32 XmChannels, and the mixer (xm/mixer.h) plays the 64 MixVoices the
-// sequencer drives. Everything here is owned by one XmPlayback.
+// Plain records: the loader (xm/loader.h) builds an XmSong from a module file
+// and nothing changes it afterwards; the sequencer (xm/sequencer.h) walks it
+// and keeps its state in an XmPosition and in the 32 XmChannels, and the mixer
+// (xm/mixer.h) plays the 64 MixVoices the sequencer drives. One XmPlayback
+// holds the playback records and points at the song it plays.
 #pragma once
 
 #include <array>
@@ -164,7 +165,19 @@ struct XmSong {
   std::array<uint8_t, 256> orderTable{};
   uint8_t defaultGlobalVolume = 64;
 
-  // Sequencer state.
+  // Shared silent sample and instrument for references to nothing, one set
+  // per song.
+  XmSample emptySample;
+  XmInstrument emptyInstrument;
+
+  bool linearTable() const { return (flags & kFlagLinearTable) != 0; }
+  // The cell at (pattern, row, channel), or null when any of them is out of range.
+  const XmCell* cell(int32_t pattern, int32_t rowIndex, int32_t channel) const;
+};
+
+// Where the sequencer is in the song, and the tempo and global volume the
+// song's effects have set so far: everything that advances while it plays.
+struct XmPosition {
   int32_t globalVolume = 64;
   uint8_t globalVolumeSlide = 0;
   int32_t tick = 0;
@@ -174,18 +187,9 @@ struct XmSong {
   int32_t row = 0;
   int32_t order = 0;
   int32_t patternDelay = 0;
-  int32_t nextRow = -1, nextOrder = -1;
+  int32_t nextRow = -1, nextOrder = -1;  // -1: the next row in turn
 
   int32_t samplesToNextTick = 0;  // mixer countdown to the next tick
-
-  // Shared silent sample and instrument for references to nothing, one set
-  // per song.
-  XmSample emptySample;
-  XmInstrument emptyInstrument;
-
-  bool linearTable() const { return (flags & kFlagLinearTable) != 0; }
-  // The cell at (pattern, row, channel), or null when any of them is out of range.
-  const XmCell* cell(int32_t pattern, int32_t rowIndex, int32_t channel) const;
 };
 
 // One envelope's running state in a channel.
@@ -202,7 +206,7 @@ struct XmChannel {
   uint8_t note = 0;  // 0-based
   uint8_t updateFlags = 0;
   int32_t voice = 0;  // index of the channel's current MixVoice
-  XmSample* sample = nullptr;
+  const XmSample* sample = nullptr;
   int32_t period = 0;
   int32_t volume = 0;
   int32_t panning = 0;
@@ -264,9 +268,11 @@ struct BlockStamp {
   uint8_t row = 0;
 };
 
-// Everything the sequencer and the mixer work on.
+// Everything the sequencer and the mixer work on: the song they read and the
+// state they advance.
 struct XmPlayback {
-  XmSong* song = nullptr;
+  const XmSong* song = nullptr;
+  XmPosition position;
   std::array<XmChannel, kMaxChannels> channels{};
   std::array<MixVoice, kVoiceCount> voices{};
 };

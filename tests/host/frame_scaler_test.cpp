@@ -129,6 +129,43 @@ TEST(ScaleTaps, WholeFactorsAreNearestNeighbourAndSharesAddUp) {
   EXPECT_TRUE(scaleTaps(0, 10).empty());
 }
 
+// Every screen column's taps for 800 -> 1440 and 800 -> 640, against tables
+// worked out by hand. Both scales repeat: 1440 / 800 = 9 / 5, so screen
+// columns 9p .. 9p + 8 show frame columns 5p .. 5p + 4; 640 / 800 = 4 / 5.
+//
+// Enlarging, screen column x covers the frame interval [5x / 9, 5(x + 1) / 9),
+// 5 / 9 of a frame pixel. Where it straddles a border, the weight is the
+// second pixel's share of it, rounded to 64ths: column 1 covers
+// [0.556, 1.111), pixel 1 has 0.111 / 0.556 = 0.2 of it, 64 x 0.2 = 12.8,
+// weight 13; columns 3, 5 and 7 give 0.4, 0.6, 0.8: 25.6, 38.4, 51.2, weights
+// 26, 38, 51.
+//
+// Shrinking, screen column x's centre lies at (x + 0.5) x 5 / 4 - 0.5 in the
+// frame: 0.125, 1.375, 2.625, 3.875 for x = 0..3, the first source and the
+// second's weight 64 x 0.125 = 8, 24, 40, 56.
+TEST(ScaleTaps, EveryColumnOf800To1440And800To640IsTheHandWorkedTable) {
+  struct Case {
+    int32_t screen;
+    int32_t screenPeriod, framePeriod;
+    std::vector<ScaleTap> period;  // the taps of the first screenPeriod columns
+  };
+  const Case cases[] = {
+      {1440, 9, 5, {{0, 0}, {0, 13}, {1, 0}, {1, 26}, {2, 0}, {2, 38}, {3, 0}, {3, 51}, {4, 0}}},
+      {640, 4, 5, {{0, 8}, {1, 24}, {2, 40}, {3, 56}}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<ScaleTap> taps = scaleTaps(800, c.screen);
+    ASSERT_EQ(static_cast<int32_t>(taps.size()), c.screen);
+    for (int32_t x = 0; x < c.screen; ++x) {
+      const ScaleTap& want = c.period[static_cast<std::size_t>(x % c.screenPeriod)];
+      const ScaleTap& got = taps[static_cast<std::size_t>(x)];
+      const int32_t shift = (x / c.screenPeriod) * c.framePeriod;
+      EXPECT_EQ(got.first, want.first + shift) << "800 -> " << c.screen << ", column " << x;
+      EXPECT_EQ(got.weight, want.weight) << "800 -> " << c.screen << ", column " << x;
+    }
+  }
+}
+
 TEST(MixPixels, IsTheRoundedLinearStepPerChannel) {
   std::mt19937 rng(12);
   for (int i = 0; i < 20000; ++i) {

@@ -210,23 +210,26 @@ TEST(XmEffectTables, TremoloPositionWraps) {
   EXPECT_EQ(q.ch().tremoloPosition, -4);
 }
 
-TEST(XmEffectTables, TremoloWaveformChoosesWhetherANewNoteRestartsIt) {
-  // E7x waveforms 0..3 restart the tremolo at every new instrument; 4..7
-  // (the same shapes with bit 2 set) keep its position.
-  struct Case {
-    uint8_t waveform;
-    int32_t positionAfterNewNote;
-  };
-  const Case cases[] = {{0, 0}, {3, 0}, {4, -19}, {7, -19}};
-  for (const Case& c : cases) {
-    Module m = fourTicks({49, 1, 0, xm::kEffectExtended, static_cast<uint8_t>(0x70 | c.waveform)},
-                         {0, 0, 0, xm::kEffectTremolo, 0xF8});
-    m.cell(0, 2, 0) = {49, 1, 0, 0, 0};
-    Player p(m);
-    for (int t = 0; t < 8; ++t) p.tick();  // rows 0 and 1: the tremolo runs to -19
-    EXPECT_EQ(p.ch().tremoloPosition, -19) << int(c.waveform);
-    p.tick();  // row 2: a new note with its instrument
-    EXPECT_EQ(p.ch().tremoloPosition, c.positionAfterNewNote) << int(c.waveform);
+TEST(XmEffectTables, WaveformsFourToSevenKeepTheirPositionOnANewNote) {
+  // Row 0 sets the waveform (E4w for vibrato, E7w for tremolo), row 1 moves
+  // the position by 15 on each of its three later ticks (0, 15, 30, -19),
+  // row 2 plays a new note. Waveforms 0..3 start the wave again there;
+  // 4..7 (the same shapes) leave it at -19.
+  for (int32_t w = 0; w < 8; ++w) {
+    const int32_t kept = w >= 4 ? -19 : 0;
+    Module vib = fourTicks({49, 1, 0, xm::kEffectExtended, static_cast<uint8_t>(0x40 | w)},
+                           {0, 0, 0, xm::kEffectVibrato, 0xF1});
+    vib.cell(0, 2, 0) = {49, 1, 0, 0, 0};
+    Module trem = fourTicks({49, 1, 0, xm::kEffectExtended, static_cast<uint8_t>(0x70 | w)},
+                            {0, 0, 0, xm::kEffectTremolo, 0xF1});
+    trem.cell(0, 2, 0) = {49, 1, 0, 0, 0};
+    Player v(vib), t(trem);
+    for (int tick = 0; tick < 8; ++tick) v.tick(), t.tick();
+    EXPECT_EQ(v.ch().vibratoPosition, -19) << "E4" << w << ", end of row 1";
+    EXPECT_EQ(t.ch().tremoloPosition, -19) << "E7" << w << ", end of row 1";
+    v.tick(), t.tick();  // row 2, tick 0: the new note
+    EXPECT_EQ(v.ch().vibratoPosition, kept) << "E4" << w;
+    EXPECT_EQ(t.ch().tremoloPosition, kept) << "E7" << w;
   }
 }
 
@@ -241,7 +244,7 @@ std::vector<int> breakTarget(uint8_t parameter) {
   std::vector<int> rows;
   for (int t = 0; t < 3; ++t) {
     p.tick();
-    rows.push_back(p.song->order * 1000 + p.song->row);
+    rows.push_back(p.pb.position.order * 1000 + p.pb.position.row);
   }
   return rows;
 }

@@ -271,11 +271,11 @@ TEST(XmMixer, BlocksInterleaveTicksAndMixing) {
   // 882 frames per tick, 884 per block: ticks at frames 0 and 882 of block 0,
   // then 1764 (block 1, offset 880), 2646 (block 2, offset 878), ...
   xm::mixBlock(pb, block.data());
-  EXPECT_EQ(song->row, 1);
-  EXPECT_EQ(song->samplesToNextTick, 880);
+  EXPECT_EQ(pb.position.row, 1);
+  EXPECT_EQ(pb.position.samplesToNextTick, 880);
   xm::mixBlock(pb, block.data());
-  EXPECT_EQ(song->row, 2);
-  EXPECT_EQ(song->samplesToNextTick, 878);
+  EXPECT_EQ(pb.position.row, 2);
+  EXPECT_EQ(pb.position.samplesToNextTick, 878);
   // The note sounds: the voice has been mixed for 1768 frames.
   EXPECT_EQ(pb.voices[0].sample, song->instruments[0].samples[0]);
   EXPECT_NE(block[2 * 500], 0.0f);

@@ -167,10 +167,10 @@ TEST(XmRealModules, DelayedKeyOffsLetTheNoteSoundUntilTheirTick) {
     param = -1;
   };
   for (int t = 0; t < 20000; ++t) {
-    if (song->tick == 0) {
+    if (pb.position.tick == 0) {
       finishRow();
-      const int32_t order = song->nextOrder >= 0 ? song->nextOrder : song->order;
-      const int32_t row = song->nextRow >= 0 ? song->nextRow : song->row;
+      const int32_t order = pb.position.nextOrder >= 0 ? pb.position.nextOrder : pb.position.order;
+      const int32_t row = pb.position.nextRow >= 0 ? pb.position.nextRow : pb.position.row;
       const xm::XmCell* c = song->cell(song->orderTable[static_cast<size_t>(order)], row, kChannel);
       if (c != nullptr && c->effect == xm::kEffectKeyOff && c->parameter >= 4 && c->note >= 1 && c->note <= 96) {
         param = c->parameter;

@@ -26,9 +26,9 @@ struct Seq {
   }
   // Runs one tick; returns the (order, row) processed when the tick started a row.
   std::pair<int, int> tick() {
-    const bool first = song->tick == 0;
+    const bool first = pb.position.tick == 0;
     xm::sequencerTick(pb);
-    return first ? std::pair<int, int>{song->order, song->row} : std::pair<int, int>{-1, -1};
+    return first ? std::pair<int, int>{pb.position.order, pb.position.row} : std::pair<int, int>{-1, -1};
   }
   std::vector<std::pair<int, int>> rows(int count) {
     std::vector<std::pair<int, int>> out;
@@ -70,10 +70,10 @@ TEST(XmSequencer, SpeedZeroPlaysOneTickPerRow) {
   std::vector<int> rowPerTick;
   for (int i = 0; i < 5; ++i) {
     r.tick();
-    rowPerTick.push_back(r.song->row);
+    rowPerTick.push_back(r.pb.position.row);
   }
   EXPECT_EQ(rowPerTick, (std::vector<int>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(r.song->speed, 0);
+  EXPECT_EQ(r.pb.position.speed, 0);
 }
 
 TEST(XmSequencer, TempoChangeSetsSamplesPerTick) {
@@ -81,8 +81,8 @@ TEST(XmSequencer, TempoChangeSetsSamplesPerTick) {
   m.cell(0, 0, 0) = {0, 0, 0, xm::kEffectSpeedTempo, 200};  // F C8: 200 BPM
   Seq r(m);
   r.tick();
-  EXPECT_EQ(r.song->bpm, 200);
-  EXPECT_EQ(r.song->samplesPerTick, 551);
+  EXPECT_EQ(r.pb.position.bpm, 200);
+  EXPECT_EQ(r.pb.position.samplesPerTick, 551);
 }
 
 // Three orders of three 8-row patterns, two channels, one tick per row; the
@@ -95,7 +95,7 @@ Rows jumpRun(std::vector<XmCell> row1, int pattern = 0, int count = 4) {
   m.patterns = {xmtest::Pattern{8, {}}, xmtest::Pattern{8, {}}, xmtest::Pattern{8, {}}};
   for (size_t c = 0; c < row1.size(); ++c) m.cell(pattern, 1, static_cast<int>(c)) = row1[c];
   Seq r(m);
-  if (pattern == 2) r.song->nextOrder = 2, r.song->nextRow = 0;
+  if (pattern == 2) r.pb.position.nextOrder = 2, r.pb.position.nextRow = 0;
   return r.rows(count);
 }
 
@@ -147,12 +147,12 @@ TEST(XmSequencer, PatternDelayLengthensTheRow) {
   do {
     r.tick();
     ++ticks;
-  } while (r.song->tick != 0);
+  } while (r.pb.position.tick != 0);
   EXPECT_EQ(ticks, 9);
   do {
     r.tick();
     ++ticks;
-  } while (r.song->tick != 0);
+  } while (r.pb.position.tick != 0);
   EXPECT_EQ(ticks, 12);  // the next row is back to 3 ticks
 }
 
@@ -214,7 +214,7 @@ struct MemoryCase {
 int period(Seq& r) { return r.ch().period; }
 int volume(Seq& r) { return r.ch().volume; }
 int panning(Seq& r) { return r.ch().panning; }
-int globalVolume(Seq& r) { return r.song->globalVolume; }
+int globalVolume(Seq& r) { return r.pb.position.globalVolume; }
 
 TEST(XmSequencer, EffectMemories) {
   const MemoryCase cases[] = {

@@ -61,14 +61,12 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "magtool xm: '%s' is not a playable XM module\n", source.c_str());
     return 1;
   }
-  // The length is measured on a copy of the song, so that the rendering
-  // starts from the file's state.
-  auto measured = xm::loadSongFromMemory(bytes.data(), static_cast<int64_t>(bytes.size()));
-  const xm::SongTiming timing =
-      xm::traceSong(*measured, static_cast<int64_t>(kMaxSeconds * xm::kMixRate), false);
+  // The length is measured on a playback of its own; the renderer's stays at
+  // the start.
+  const xm::XmSong& song = *renderer.song();
+  const xm::SongTiming timing = xm::traceSong(song, static_cast<int64_t>(kMaxSeconds * xm::kMixRate), false);
   const double songSeconds = static_cast<double>(timing.frames) / xm::kMixRate;
 
-  const xm::XmSong& song = *renderer.song();
   std::printf("module:       %s\n", source.c_str());
   std::printf("name:         %s\n", xm::moduleName(bytes.data(), static_cast<int64_t>(bytes.size())).c_str());
   std::printf("channels:     %d\n", song.channelCount);
