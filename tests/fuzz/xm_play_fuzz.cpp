@@ -25,6 +25,7 @@
 #include <random>
 #include <vector>
 
+#include "tools/xmwriter/xm_writer.h"
 #include "xm/loader.h"
 #include "xm/mixer.h"
 #include "xm/module_file_ops.h"
@@ -228,85 +229,73 @@ NO_COVERAGE bool parse(const uint8_t* data, size_t size, Module& m) {
   return true;
 }
 
-NO_COVERAGE void put8(std::vector<uint8_t>& o, uint32_t v) { o.push_back(static_cast<uint8_t>(v)); }
-NO_COVERAGE void put16(std::vector<uint8_t>& o, uint32_t v) {
-  put8(o, v);
-  put8(o, v >> 8);
-}
-NO_COVERAGE void put32(std::vector<uint8_t>& o, uint32_t v) {
-  put16(o, v & 0xFFFF);
-  put16(o, v >> 16);
-}
-
-// The module as bytes: every sample's data is written in full (zeros after
-// the stored bytes), except that of the very last sample, which stops where
-// its stored bytes stop (the silent tail or a short file supplies the rest).
+// The module as bytes, through the shared writer: every sample's data is
+// written in full (zeros after the stored bytes), except that of the very
+// last sample, which stops where its stored bytes stop (the silent tail or a
+// short file supplies the rest).
 NO_COVERAGE std::vector<uint8_t> serialize(const Module& m) {
-  std::vector<uint8_t> o;
-  put8(o, m.flags);
-  const char* head = "Extended Module: fuzzed module      \x1a" "fuzz mutator        ";
-  o.insert(o.end(), head, head + 58);
-  put16(o, 0x0104);
-  put32(o, 276);
-  put16(o, m.songLength);
-  put16(o, m.restart);
-  put16(o, m.channels);
-  put16(o, static_cast<uint32_t>(m.patterns.size()));
-  put16(o, static_cast<uint32_t>(m.instruments.size()));
-  put16(o, m.xmFlags);
-  put16(o, m.speed);
-  put16(o, m.bpm);
-  o.insert(o.end(), m.orders.begin(), m.orders.end());
+  xmw::Song song;
+  song.name = "fuzzed module";
+  song.tracker = "fuzz mutator";
+  song.songLength = m.songLength;
+  song.restart = m.restart;
+  song.channels = m.channels;
+  song.flags = m.xmFlags;
+  song.speed = m.speed;
+  song.bpm = m.bpm;
+  song.orders = m.orders;
   for (const Pattern& p : m.patterns) {
-    std::vector<uint8_t> packed;
-    for (const Cell& c : p.cells) {
-      const uint8_t f[5] = {c.note, c.instrument, c.volume, c.effect, c.parameter};
-      uint8_t mask = 0x80;
-      for (int i = 0; i < 5; ++i) mask = static_cast<uint8_t>(mask | (f[i] != 0 ? 1 << i : 0));
-      put8(packed, mask);
-      for (int i = 0; i < 5; ++i) {
-        if (f[i] != 0) put8(packed, f[i]);
-      }
-    }
-    put32(o, 9);
-    put8(o, 0);
-    put16(o, p.rows);
-    put16(o, static_cast<uint32_t>(std::min<size_t>(packed.size(), 0xFFFF)));
-    o.insert(o.end(), packed.begin(), packed.end());
+    xmw::Pattern& out = song.patterns.emplace_back();
+    out.rows = p.rows;
+    for (const Cell& c : p.cells) out.cells.push_back({c.note, c.instrument, c.volume, c.effect, c.parameter});
   }
   for (size_t i = 0; i < m.instruments.size(); ++i) {
     const Instrument& in = m.instruments[i];
-    const bool any = !in.samples.empty();
-    put32(o, any ? 263 : 29);
-    o.insert(o.end(), 23, 0);
-    put16(o, static_cast<uint32_t>(in.samples.size()));
-    if (!any) continue;
-    put32(o, 40);
-    o.insert(o.end(), in.sampleForNote.begin(), in.sampleForNote.end());
-    o.insert(o.end(), in.volumeEnvelope.begin(), in.volumeEnvelope.end());
-    o.insert(o.end(), in.panningEnvelope.begin(), in.panningEnvelope.end());
-    o.insert(o.end(), in.params.begin(), in.params.end());
-    put16(o, in.fadeout);
-    o.insert(o.end(), 22, 0);
-    for (const Sample& s : in.samples) {
-      put32(o, s.length);
-      put32(o, s.loopStart);
-      put32(o, s.loopLength);
-      put8(o, s.volume);
-      put8(o, static_cast<uint8_t>(s.finetune));
-      put8(o, s.type);
-      put8(o, s.panning);
-      put8(o, static_cast<uint8_t>(s.relativeNote));
-      o.insert(o.end(), 23, 0);
+    xmw::Instrument& out = song.instruments.emplace_back();
+    out.sampleForNote = in.sampleForNote;
+    const auto le16 = [](const uint8_t* b) { return static_cast<uint16_t>(b[0] | (b[1] << 8)); };
+    for (int k = 0; k < xmw::kEnvelopePoints; ++k) {
+      out.volume.points[k] = {le16(&in.volumeEnvelope[4 * k]), le16(&in.volumeEnvelope[4 * k + 2])};
+      out.panning.points[k] = {le16(&in.panningEnvelope[4 * k]), le16(&in.panningEnvelope[4 * k + 2])};
     }
+    // params: point counts, volume sustain / loop, panning sustain / loop,
+    // envelope types, automatic vibrato
+    const std::array<uint8_t, 14>& p = in.params;
+    out.volume.count = p[0];
+    out.panning.count = p[1];
+    out.volume.sustain = p[2];
+    out.volume.loopStart = p[3];
+    out.volume.loopEnd = p[4];
+    out.panning.sustain = p[5];
+    out.panning.loopStart = p[6];
+    out.panning.loopEnd = p[7];
+    out.volume.type = p[8];
+    out.panning.type = p[9];
+    out.vibratoType = p[10];
+    out.vibratoSweep = p[11];
+    out.vibratoDepth = p[12];
+    out.vibratoRate = p[13];
+    out.fadeout = in.fadeout;
     for (size_t k = 0; k < in.samples.size(); ++k) {
       const Sample& s = in.samples[k];
+      xmw::Sample& smp = out.samples.emplace_back();
+      smp.length = s.length;
+      smp.loopStart = s.loopStart;
+      smp.loopLength = s.loopLength;
+      smp.volume = s.volume;
+      smp.finetune = s.finetune;
+      smp.type = s.type;
+      smp.panning = s.panning;
+      smp.relativeNote = s.relativeNote;
       const bool last = i + 1 == m.instruments.size() && k + 1 == in.samples.size();
       const size_t stored = std::min<size_t>(s.data.size(), s.length);
-      o.insert(o.end(), s.data.begin(), s.data.begin() + static_cast<std::ptrdiff_t>(stored));
-      if (!last) o.insert(o.end(), s.length - stored, 0);
+      smp.data.assign(s.data.begin(), s.data.begin() + static_cast<std::ptrdiff_t>(stored));
+      if (!last) smp.data.resize(s.length, 0);
     }
   }
+  std::vector<uint8_t> o{m.flags};
+  const std::vector<uint8_t> file = xmw::writeXm(song);
+  o.insert(o.end(), file.begin(), file.end());
   return o;
 }
 

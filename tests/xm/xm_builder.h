@@ -1,14 +1,16 @@
-// Tiny XM modules built in code for the player's tests: a header, patterns
-// (written with the packing bytes a tracker would use), instruments with
-// envelopes and delta-coded 8- or 16-bit samples.
+// Tiny XM modules built in code for the player's tests: a header, patterns,
+// instruments with envelopes and 8- or 16-bit samples, in terms of the
+// player's cells and raw envelope fields (so a test can write what a loader
+// must repair), laid out by the shared writer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
-#include <string>
+#include <utility>
 #include <vector>
 
+#include "tools/xmwriter/xm_writer.h"
 #include "xm/xm_song.h"
 
 namespace xmtest {
@@ -60,127 +62,63 @@ struct Module {
   std::vector<uint8_t> bytes() const;
 };
 
-inline void put8(std::vector<uint8_t>& o, uint32_t v) { o.push_back(static_cast<uint8_t>(v)); }
-template <typename It>
-inline void putRange(std::vector<uint8_t>& o, It first, It last) {
-  for (; first != last; ++first) o.push_back(static_cast<uint8_t>(*first));
-}
-inline void put16(std::vector<uint8_t>& o, uint32_t v) {
-  put8(o, v);
-  put8(o, v >> 8);
-}
-inline void put32(std::vector<uint8_t>& o, uint32_t v) {
-  put16(o, v & 0xFFFF);
-  put16(o, v >> 16);
-}
-
-// A cell in the packed form: a mask byte when that is shorter, all five bytes otherwise.
-inline void packCell(std::vector<uint8_t>& o, const xm::XmCell& c) {
-  const uint8_t fields[5] = {c.note, c.instrument, c.volume, c.effect, c.parameter};
-  uint8_t mask = 0x80;
-  int present = 0;
-  for (int i = 0; i < 5; ++i) {
-    if (fields[i] != 0) {
-      mask = static_cast<uint8_t>(mask | (1 << i));
-      ++present;
-    }
-  }
-  if (present == 5) {
-    for (uint8_t f : fields) put8(o, f);
-    return;
-  }
-  put8(o, mask);
-  for (int i = 0; i < 5; ++i) {
-    if (fields[i] != 0) put8(o, fields[i]);
-  }
-}
-
+// The module laid out by the shared writer, with the header a tracker
+// would give it.
 inline std::vector<uint8_t> Module::bytes() const {
-  std::vector<uint8_t> o;
-  const char* sig = "Extended Module: ";
-  putRange(o, sig, sig + 17);
-  const char* name = "test module         ";
-  putRange(o, name, name + 20);
-  put8(o, 0x1A);
-  const char* tracker = "builder             ";
-  putRange(o, tracker, tracker + 20);
-  put16(o, 0x0104);
-  put32(o, 276);
-  put16(o, static_cast<uint32_t>(orders.size()));
-  put16(o, restart);
-  put16(o, channels);
-  put16(o, static_cast<uint32_t>(patterns.size()));
-  put16(o, static_cast<uint32_t>(instruments.size()));
-  put16(o, flags);
-  put16(o, speed);
-  put16(o, bpm);
-  for (size_t i = 0; i < 256; ++i) put8(o, i < orders.size() ? orders[i] : 0);
+  xmw::Song song;
+  song.name = "test module         ";
+  song.tracker = "builder             ";
+  song.songLength = static_cast<uint16_t>(orders.size());
+  song.restart = restart;
+  song.channels = channels;
+  song.flags = flags;
+  song.speed = speed;
+  song.bpm = bpm;
+  std::copy_n(orders.begin(), std::min(orders.size(), song.orders.size()), song.orders.begin());
   for (const Pattern& p : patterns) {
-    std::vector<uint8_t> packed;
-    const size_t count = static_cast<size_t>(p.rows) * channels;
-    for (size_t i = 0; i < count; ++i) packCell(packed, i < p.cells.size() ? p.cells[i] : xm::XmCell{});
-    put32(o, 9);
-    put8(o, 0);
-    put16(o, static_cast<uint32_t>(p.rows));
-    put16(o, static_cast<uint32_t>(packed.size()));
-    putRange(o, packed.begin(), packed.end());
+    xmw::Pattern& out = song.patterns.emplace_back();
+    out.rows = static_cast<uint16_t>(p.rows);
+    for (const xm::XmCell& c : p.cells) out.cells.push_back({c.note, c.instrument, c.volume, c.effect, c.parameter});
   }
   for (const Instrument& in : instruments) {
-    const bool any = !in.samples.empty();
-    put32(o, any ? 263 : 29);
-    for (int i = 0; i < 22; ++i) put8(o, 0);
-    put8(o, 0);
-    put16(o, static_cast<uint32_t>(in.samples.size()));
-    if (!any) continue;
-    put32(o, 40);
-    putRange(o, in.sampleForNote.begin(), in.sampleForNote.end());
-    for (const Envelope* e : {&in.volume, &in.panning}) {
-      for (size_t i = 0; i < 12; ++i) {
-        put16(o, i < e->points.size() ? e->points[i].first : 0);
-        put16(o, i < e->points.size() ? e->points[i].second : 0);
+    xmw::Instrument& out = song.instruments.emplace_back();
+    out.sampleForNote = in.sampleForNote;
+    for (auto [from, to] : {std::pair{&in.volume, &out.volume}, std::pair{&in.panning, &out.panning}}) {
+      for (size_t i = 0; i < from->points.size() && i < to->points.size(); ++i) {
+        to->points[i] = {from->points[i].first, from->points[i].second};
       }
+      to->count = static_cast<uint8_t>(from->points.size());
+      to->sustain = from->sustain;
+      to->loopStart = from->loopStart;
+      to->loopEnd = from->loopEnd;
+      to->type = from->type;
     }
-    put8(o, static_cast<uint32_t>(in.volume.points.size()));
-    put8(o, static_cast<uint32_t>(in.panning.points.size()));
-    put8(o, in.volume.sustain);
-    put8(o, in.volume.loopStart);
-    put8(o, in.volume.loopEnd);
-    put8(o, in.panning.sustain);
-    put8(o, in.panning.loopStart);
-    put8(o, in.panning.loopEnd);
-    put8(o, in.volume.type);
-    put8(o, in.panning.type);
-    put8(o, in.vibratoType);
-    put8(o, in.vibratoSweep);
-    put8(o, in.vibratoDepth);
-    put8(o, in.vibratoRate);
-    put16(o, in.fadeout);
-    for (int i = 0; i < 22; ++i) put8(o, 0);
+    out.vibratoType = in.vibratoType;
+    out.vibratoSweep = in.vibratoSweep;
+    out.vibratoDepth = in.vibratoDepth;
+    out.vibratoRate = in.vibratoRate;
+    out.fadeout = in.fadeout;
     for (const Sample& s : in.samples) {
+      xmw::Sample& smp = out.samples.emplace_back();
       const uint32_t unit = s.sixteenBit ? 2 : 1;
-      put32(o, static_cast<uint32_t>(s.pcm.size()) * unit);
-      put32(o, s.loopStart * unit);
-      put32(o, s.loopLength * unit);
-      put8(o, s.volume);
-      put8(o, static_cast<uint8_t>(s.finetune));
-      put8(o, static_cast<uint32_t>(s.loopType | (s.sixteenBit ? 0x10 : 0)));
-      put8(o, s.panning);
-      put8(o, static_cast<uint8_t>(s.relativeNote));
-      for (int i = 0; i < 23; ++i) put8(o, 0);
-    }
-    for (const Sample& s : in.samples) {
-      int16_t previous = 0;
-      for (int16_t v : s.pcm) {
-        if (s.sixteenBit) {
-          put16(o, static_cast<uint16_t>(v - previous));
-        } else {
-          put8(o, static_cast<uint8_t>((v >> 8) - (previous >> 8)));
-        }
-        previous = v;
+      smp.length = static_cast<uint32_t>(s.pcm.size()) * unit;
+      smp.loopStart = s.loopStart * unit;
+      smp.loopLength = s.loopLength * unit;
+      smp.volume = s.volume;
+      smp.finetune = s.finetune;
+      smp.type = static_cast<uint8_t>(s.loopType | (s.sixteenBit ? xmw::kSixteenBit : 0));
+      smp.panning = s.panning;
+      smp.relativeNote = s.relativeNote;
+      if (s.sixteenBit) {
+        smp.data = xmw::deltaCode16(s.pcm);
+      } else {
+        std::vector<int8_t> high;
+        for (int16_t v : s.pcm) high.push_back(static_cast<int8_t>(v >> 8));
+        smp.data = xmw::deltaCode8(high);
       }
     }
   }
-  return o;
+  return xmw::writeXm(song);
 }
 
 // One instrument with one sample mapped to every note.

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "tools/xmcomposer/analysis.h"
+#include "tools/xmcomposer/readback.h"
 #include "tools/xmcomposer/songs/songs.h"
 
 namespace xmc {
@@ -22,6 +23,11 @@ bool writeIssueModules(const std::string& directory) {
   for (const ModuleEntry& e : issueModules()) {
     const Module m = e.build();
     const std::vector<uint8_t> bytes = writeXm(m);
+    const std::string difference = playerReadback(m, bytes);
+    if (!difference.empty()) {
+      std::fprintf(stderr, "xmcomposer: the player reads %s differently: %s\n", e.fileName.c_str(), difference.c_str());
+      return false;
+    }
     const std::string path = directory + "/" + e.fileName;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -15,9 +15,10 @@ struct ModuleEntry {
 
 const std::vector<ModuleEntry>& issueModules();
 
-// Builds every module and writes it into `directory`. Prints one line per
-// file with its facts; returns false (with a message on stderr) when a file
-// cannot be written.
+// Builds every module, checks that the player's loader reads it back as
+// composed, and writes it into `directory`. Prints one line per file with
+// its facts; returns false (with a message on stderr) when the player would
+// play something else or a file cannot be written.
 bool writeIssueModules(const std::string& directory);
 
 }  // namespace xmc

@@ -2,11 +2,10 @@
 //
 // `Module` is a plain in-memory picture of one .xm file: patterns of cells,
 // instruments with one sample each (or none, for the message lines that
-// carry the credits), envelopes and the order list. `writeXm` lays it out in
-// the FastTracker 2 format (header size 276, version 0x0104, packed
-// patterns, 263-byte instrument headers, 40-byte sample headers, delta-coded
-// sample data); `readXm` reads such a file back, so the checks and tests can
-// look at what was actually written.
+// carry the credits), envelopes and the order list. `writeXm` hands it to the
+// shared writer (tools/xmwriter) in the FastTracker 2 layout, the credit
+// lines keeping full 263-byte instrument headers; readback.h checks what
+// the player's own loader makes of the bytes.
 #pragma once
 
 #include <cstddef>
@@ -84,9 +83,5 @@ struct Module {
 };
 
 std::vector<uint8_t> writeXm(const Module& module);
-
-// Reads a file written by writeXm (or any plain FT2-layout file). False with
-// a reason when the bytes are not a well-formed module.
-bool readXm(const uint8_t* data, size_t size, Module& out, std::string& error);
 
 }  // namespace xmc
