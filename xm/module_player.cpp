@@ -55,6 +55,7 @@ struct ModulePlayer::Impl {
     mixBlock(playback, mixBuffer.data());
     stamps[static_cast<size_t>(b)].store(packStamp(song->order, song->row), std::memory_order_release);
     convertBlock(mixBuffer.data(), deviceBuffer.data() + static_cast<size_t>(b) * kBlockFrames * 2, kBlockFrames);
+    output.ringWritten();
     fillIndex = (b + 1) % kBlockCount;
   }
 
