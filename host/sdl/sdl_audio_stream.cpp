@@ -104,6 +104,11 @@ class AudioWorker {
     return slot.wanted;
   }
 
+  bool hasDevice(const SdlAudioStream::Slot& slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return slot.device != 0;
+  }
+
   std::string error(const SdlAudioStream::Slot& slot) {
     std::lock_guard<std::mutex> lock(mutex_);
     return slot.error;
@@ -257,6 +262,8 @@ void SdlAudioStream::stop() {
 }
 
 bool SdlAudioStream::wanted() const { return AudioWorker::instance().wanted(*slot_); }
+
+bool SdlAudioStream::hasDevice() const { return AudioWorker::instance().hasDevice(*slot_); }
 
 std::mutex& SdlAudioStream::lock() { return slot_->fillLock; }
 

@@ -53,6 +53,8 @@ class SdlAudioStream {
   // Wants none; the fill is not called again once this returns.
   void stop();
   bool wanted() const;
+  // Whether a device is open for this stream now.
+  bool hasDevice() const;
 
   // The lock the fill runs under.
   std::mutex& lock();
