@@ -9,7 +9,8 @@ pkgs="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
  dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip
  g++-mingw-w64-x86-64-posix wine wine64 libxrandr2 libxrender1 libxi6 libxcursor1 libxinerama1
  libxxf86vm1 libxcomposite1 libxfixes3 libgl1 libgl1-mesa-dri libdbus-1-3 libgnutls30 fonts-wine
- emscripten node-acorn chromium"
+ emscripten node-acorn chromium
+ pulseaudio pulseaudio-utils x11-xserver-utils"
 # npm comes with some node builds; Debian's own package only where it does not.
 command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
 missing=""

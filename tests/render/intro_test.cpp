@@ -390,9 +390,11 @@ class CountingDisplay : public host::DisplayHost {
   int32_t mouseX() override { return 0; }
   int32_t mouseY() override { return 0; }
   int32_t leftButton() override { return 0; }
+  uint32_t leftButtonPresses() override { return 0; }
   int32_t wheelPosition() override { return 0; }
   int16_t asyncKeyState(int32_t) override { return 0; }
   void showCursor(bool) override {}
+  int32_t endRequested() override { return 0; }
 };
 
 TEST(Stripes, HalfASecondOfRandomBands) {
