@@ -286,9 +286,16 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   }
   videoStarted_ = true;
   if (!usableVideoDriver(SDL_GetCurrentVideoDriver())) {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    reportNoDisplay(std::string("SDL's only video driver here is '") + (driver != nullptr ? driver : "none") +
-                    "', which shows nothing");
+    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "none";
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && chosen[0] != '\0') {
+      reportNoDisplay(std::string("SDL_VIDEODRIVER=") + chosen + " gives SDL's '" + driver + "' driver, which shows nothing");
+    } else {
+      // SDL falls back to a driver without a screen when the server named
+      // does not answer.
+      reportNoDisplay("the display server cannot be reached (" + variableText("DISPLAY") + ", " +
+                      variableText("WAYLAND_DISPLAY") + "; SDL fell back to its '" + driver + "' driver)");
+    }
     close();
     return 0;
   }
@@ -332,8 +339,6 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
       // The mode switch was refused (a compositor, a remote display): scaled instead.
       SDL_DestroyWindow(window_);
       window_ = nullptr;
-    } else {
-      fitWindowToScreen();
     }
   }
   if (window_ == nullptr && windowed_ == 0) {
@@ -378,6 +383,9 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   followScreen_ = windowed_ == 0;
   screenCheckedAt_ = SDL_GetTicks();
   screenMismatches_ = 0;
+  // Without a window manager SDL leaves a full-screen window where it was
+  // made and sizes it from the desktop as it was before a mode switch.
+  if (followScreen_) fitWindowToScreen(true);
   endRequested_ = 0;
   // From here on a signal or a lost display must not leave the screen in
   // the mode set above: signals only raise a flag the program's loops read.
@@ -393,7 +401,7 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   return 1;
 }
 
-void SdlDisplayHost::fitWindowToScreen() {
+void SdlDisplayHost::fitWindowToScreen(bool atOnce) {
 #if defined(QV_HAVE_X11)
   const X11Window x = x11WindowOf(window_);
   SDL_Rect window{}, screen{};
@@ -403,9 +411,9 @@ void SdlDisplayHost::fitWindowToScreen() {
     return;
   }
   // A window manager moves and sizes a full-screen window itself, after a
-  // moment; without one the window is placed here (when the mismatch has
-  // lasted for a check, or at once in the exclusive mode).
-  if (!exclusive_ && ++screenMismatches_ < 2) return;
+  // moment; without one the window is placed here (at once when it has just
+  // been shown, else when the mismatch has lasted for a check).
+  if (!atOnce && ++screenMismatches_ < 2) return;
   screenMismatches_ = 0;
   XMoveResizeWindow(x.display, x.window, screen.x, screen.y, static_cast<unsigned>(screen.w),
                     static_cast<unsigned>(screen.h));
@@ -563,9 +571,9 @@ int32_t SdlDisplayHost::present(const uint32_t* pixels) {
   if (window_ == nullptr) return 0;
   pumpEvents();
   if (endSignal != 0) endRequested_ = 1;
-  if (window_ != nullptr && followScreen_ && !exclusive_ && SDL_GetTicks() - screenCheckedAt_ >= kScreenCheckMs) {
+  if (window_ != nullptr && followScreen_ && SDL_GetTicks() - screenCheckedAt_ >= kScreenCheckMs) {
     screenCheckedAt_ = SDL_GetTicks();
-    fitWindowToScreen();
+    fitWindowToScreen(false);
   }
   if (window_ != nullptr && active_ == 0) {
     // Hidden or in the background: sleep until the display has news (or the

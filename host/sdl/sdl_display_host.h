@@ -103,7 +103,7 @@ class SdlDisplayHost final : public DisplayHost {
   void setKey(int32_t virtualKey, bool down);
   bool takeSurface();
   void paceToRefresh();
-  void fitWindowToScreen();
+  void fitWindowToScreen(bool atOnce);
 
   uint8_t ask_ = 0;
   std::string question_ = "Fullscreen Mode ?";
