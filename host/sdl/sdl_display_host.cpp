@@ -278,7 +278,12 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
     reportNoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
     return 0;
   }
+  // From here on a signal must not leave the screen in a mode set below: it
+  // only raises a flag that the program's loops read (`close` gives the
+  // signals back).
+  takeEndSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    giveBackEndSignals();
     reportNoDisplay(std::string("the display server cannot be reached (") + SDL_GetError() + "; " +
                     variableText("DISPLAY") + ", " + variableText("WAYLAND_DISPLAY") + ", " +
                     variableText("SDL_VIDEODRIVER") + ")");
@@ -387,9 +392,7 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   // made and sizes it from the desktop as it was before a mode switch.
   if (followScreen_) fitWindowToScreen(true);
   endRequested_ = 0;
-  // From here on a signal or a lost display must not leave the screen in
-  // the mode set above: signals only raise a flag the program's loops read.
-  takeEndSignals();
+  // A lost display ends the process at once, saying so.
 #if defined(QV_HAVE_X11)
   if (x11WindowOf(window_).display != nullptr) {
     previousIoHandler_ = reinterpret_cast<void*>(XSetIOErrorHandler(&onDisplayLost));

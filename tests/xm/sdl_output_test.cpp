@@ -1,9 +1,12 @@
 // The SDL looping output and the player on it: without a usable audio
 // driver open and play fail at once; on SDL's dummy driver (no sound card
-// needed) the looping buffer is consumed and the player refills it.
+// needed) the looping buffer is consumed and the player refills it; on its
+// disk driver what the device thread copied out of the ring is compared with
+// the offline rendering.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -119,27 +122,36 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
   return true;
 }
 
-TEST(XmSdlOutput, TheDeviceThreadHearsEveryRewrittenBlockAsTheRendererMadeIt) {
-  const std::string file = ::testing::TempDir() + "xm_disk_output.raw";
+// Plays the module through the disk driver into `file` until the position
+// has gone one and a half times round the ring; writes the bytes heard to
+// `file`.heard. Runs in a process of its own: SDL's audio keeps the driver it
+// first started with for the life of a process.
+void playThroughTheDiskDriver(const std::string& file, const std::vector<uint8_t>& bytes) {
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-  const std::vector<uint8_t> bytes = sawModule();
   const uint64_t ringBytes = static_cast<uint64_t>(xm::kRingFrames) * host::LoopingAudioOutput::kBytesPerFrame;
+  host::SdlLoopingAudioOutput out;
+  xm::ModulePlayer player(out);
+  if (!player.load(bytes.data(), static_cast<int32_t>(bytes.size())) || !player.play()) std::_Exit(2);
+  if (!waitUntil([&] { return out.positionBytes() > ringBytes * 3 / 2; }, 60s)) std::_Exit(3);
+  const uint64_t heard = out.positionBytes();
+  player.stop();
+  player.unload();
+  // The file is complete once the worker has closed the device.
+  if (!waitUntil([&] { return !out.stream().hasDevice(); }, 10s)) std::_Exit(4);
+  std::ofstream(file + ".heard") << heard;
+  std::_Exit(0);
+}
+
+TEST(XmSdlOutput, TheDeviceThreadHearsEveryRewrittenBlockAsTheRendererMadeIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Named the same in the process that plays it (a new process runs this test again).
+  const std::string file = ::testing::TempDir() + "qv_xm_disk_output.raw";
+  const std::vector<uint8_t> bytes = sawModule();
+  EXPECT_EXIT(playThroughTheDiskDriver(file, bytes), ::testing::ExitedWithCode(0), "");
   uint64_t heard = 0;
-  {
-    host::SdlLoopingAudioOutput out;
-    xm::ModulePlayer player(out);
-    ASSERT_TRUE(player.load(bytes.data(), static_cast<int32_t>(bytes.size())));
-    ASSERT_TRUE(player.play());
-    ASSERT_TRUE(waitUntil([&] { return out.positionBytes() > ringBytes * 3 / 2; }, 30s));
-    heard = out.positionBytes();
-    EXPECT_TRUE(player.stop());
-    EXPECT_TRUE(player.unload());
-    // The file is complete once the worker has closed the device.
-    ASSERT_TRUE(waitUntil([&] { return !out.stream().hasDevice(); }, 10s));
-  }
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
+  std::ifstream(file + ".heard") >> heard;
+  ASSERT_GT(heard, 0u);
 
   const std::vector<int16_t> played = readSamples(file);
   const size_t compared = static_cast<size_t>(heard / 2);
@@ -165,6 +177,8 @@ TEST(XmSdlOutput, TheDeviceThreadHearsEveryRewrittenBlockAsTheRendererMadeIt) {
     }
   }
   EXPECT_EQ(firstDifference, compared) << "at frame " << firstDifference / 2 << " of " << compared / 2;
+  std::remove(file.c_str());
+  std::remove((file + ".heard").c_str());
 }
 
 }  // namespace
