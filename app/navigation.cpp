@@ -79,10 +79,17 @@ int32_t menuEntryOf(int32_t page, int32_t slot) {
 
 void pollInput(Program& p) {
   ViewState& v = p.view;
-  if (p.display.leftButton() == 0 && v.clickLatch == 1) v.clickLatch = 0;
+  // A press since the previous poll is a new click even when it was released
+  // in frames nobody polled (a page turn): it frees the latch of the click
+  // before it and reads as down for this poll.
+  const uint32_t presses = p.display.leftButtonPresses();
+  const bool newClick = presses != v.buttonPresses;
+  v.buttonPresses = presses;
+  const int32_t button = p.display.leftButton() != 0 || newClick ? 1 : 0;
+  if ((button == 0 || newClick) && v.clickLatch == 1) v.clickLatch = 0;
   v.pointerX = std::clamp(p.display.mouseX(), 1, 789);
   v.pointerY = std::clamp(p.display.mouseY(), 1, 589);
-  v.buttonDown = p.display.leftButton();
+  v.buttonDown = button;
 
   const int32_t lastTop = v.lineCount - kVisibleLines;
   if (pressed(p.display, host::kKeyPageUp) && v.topLine > 0) v.topLine = std::max(v.topLine - kVisibleLines, 0);

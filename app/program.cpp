@@ -78,10 +78,12 @@ void waitForRelease(Program& p) {
   for (;;) {
     const bool escapeUp = p.display.asyncKeyState(host::kKeyEscape) == 0;
     const bool buttonUp = p.display.leftButton() != 1;
-    if (escapeUp && buttonUp) break;
+    if ((escapeUp && buttonUp) || p.display.endRequested() != 0) break;
     clearAndPresent(p);
   }
   clearAndPresent(p);
+  // Clicks from here on end the intro, also one made during its stripes.
+  p.view.buttonPresses = p.display.leftButtonPresses();
 }
 
 void startTune(Program& p, int32_t tune) {
@@ -105,7 +107,10 @@ void startIntro(Program& p) {
 
 bool introFrame(Program& p) {
   ViewState& v = p.view;
-  if (pressed(p.display, host::kKeyEscape) || p.display.leftButton() != 0) return false;
+  if (pressed(p.display, host::kKeyEscape) || p.display.leftButton() != 0 ||
+      p.display.leftButtonPresses() != v.buttonPresses || p.display.endRequested() != 0) {
+    return false;
+  }
 
   const double frameStart = p.clock.now();
   for (int32_t k = 1; k <= 12; ++k) {
@@ -133,6 +138,8 @@ void runIntro(Program& p) {
 }
 
 void handOver(Program& p) {
+  // The click that ended the intro is not one for the reader.
+  p.view.buttonPresses = p.display.leftButtonPresses();
   p.sidPlayer.stop();
   for (int32_t band : {10, 10, 2, 10, 2, 2}) render::drawStripes(*p.graphics, band, p.display, p.clock, p.random);
   p.clock.sleepMs(10);
@@ -143,7 +150,7 @@ void handOver(Program& p) {
 
 bool readerFrame(Program& p) {
   ViewState& v = p.view;
-  if (pressed(p.display, host::kKeyEscape) || v.quitRequested != 0) return false;
+  if (pressed(p.display, host::kKeyEscape) || v.quitRequested != 0 || p.display.endRequested() != 0) return false;
   v.frameStart = p.clock.now();
   const int32_t lastTop = v.lineCount - kVisibleLines;
 
@@ -189,6 +196,7 @@ bool readerFrame(Program& p) {
 }
 
 void shutDown(Program& p) {
+  p.sidPlayer.stop();  // an end asked for during the intro
   p.modulePlayer.stop();
   p.modulePlayer.unload();
   p.display.close();
@@ -203,9 +211,11 @@ int32_t runReader(Program& p) {
 
 int32_t runProgram(Program& p) {
   if (!startUp(p)) return kExitNoDisplay;
+  // An end asked for by the session (a signal) skips what is left, like
+  // Escape, and the display is closed as at any other end.
   waitForRelease(p);
-  runIntro(p);
-  handOver(p);
+  if (p.display.endRequested() == 0) runIntro(p);
+  if (p.display.endRequested() == 0) handOver(p);
   return runReader(p);
 }
 

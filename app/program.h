@@ -13,7 +13,9 @@
 //   handOver         tune stopped, stripes, module 1, skin backgrounds
 //   runReader        reader frames until Escape or QUIT, then shutDown
 // `runProgram` does all of it and returns the exit status: 0, or -1 when the
-// display cannot be opened.
+// display cannot be opened. An end the session asks for (the display host's
+// endRequested: SIGINT, SIGTERM, SIGHUP) leaves every loop as Escape does and
+// skips the stages not yet begun; it too ends with 0 after shutDown.
 #pragma once
 
 #include <array>

@@ -35,6 +35,7 @@ struct ViewState {
   int32_t pointerY = 0;    // clamped 1..589
   int32_t buttonDown = 0;  // left button, 0 or 1
   int32_t clickLatch = 0;  // 1 from the frame a click was consumed until release
+  uint32_t buttonPresses = 0;  // the host's press count at the last poll
 
   std::array<int32_t, 22> entryOpen{};    // entries 1..21 (index 0 unused)
   std::array<int32_t, 11> buttonState{};  // buttons 1..10 (index 0 unused)

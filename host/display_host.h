@@ -29,6 +29,10 @@ enum VirtualKey : int32_t {
   kKeyF12 = 123,
 };
 
+// Exit status of a program whose display went away under it (the X server
+// ended or its connection broke): nothing can be shown or restored then.
+inline constexpr int32_t kExitDisplayLost = 3;
+
 // Asynchronous key state: bit 15 set while the key is down, bit 0 set when the
 // key went down since the previous query of that key. Input arrives as events
 // between frames, so a key pressed and released again since the previous
@@ -51,6 +55,10 @@ class DisplayHost {
   virtual int32_t mouseX() = 0;
   virtual int32_t mouseY() = 0;
   virtual int32_t leftButton() = 0;
+  // How many times the left button has gone down since `open` (a running
+  // count that wraps). A change between two reads is a new click, also when
+  // it was pressed and released in frames the caller did not poll.
+  virtual uint32_t leftButtonPresses() = 0;
   virtual int32_t wheelPosition() = 0;
 
   // The key-state query with the semantics above (down now, or pressed and
@@ -59,6 +67,11 @@ class DisplayHost {
   virtual int16_t asyncKeyState(int32_t virtualKey) = 0;
   // Shows or hides the system pointer over the window.
   virtual void showCursor(bool visible) = 0;
+  // 1 once the session has asked the program to end (on the desktop: SIGINT,
+  // SIGTERM or SIGHUP; for Windows: the session ending). Changes only inside
+  // `present`. The program's loops read it and end as for Escape, so that the
+  // display is closed and its mode restored.
+  virtual int32_t endRequested() = 0;
 };
 
 // Time in seconds from a high-resolution timer, and a millisecond sleep.

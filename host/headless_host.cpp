@@ -73,6 +73,9 @@ void HeadlessDisplayHost::apply(const InputEvent& e) {
     case InputKind::CloseRequest:
       if (exitOnClose_) exitRequested_ = true;
       break;
+    case InputKind::EndRequest:
+      endRequested_ = true;
+      break;
   }
 }
 

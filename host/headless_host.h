@@ -46,7 +46,7 @@ class VirtualClock final : public Clock {
   std::map<int32_t, int64_t> sleeps_;
 };
 
-enum class InputKind { PointerMove, ButtonDown, ButtonUp, Wheel, KeyDown, KeyUp, CloseRequest };
+enum class InputKind { PointerMove, ButtonDown, ButtonUp, Wheel, KeyDown, KeyUp, CloseRequest, EndRequest };
 
 struct InputEvent {
   InputKind kind;
@@ -62,6 +62,8 @@ struct InputEvent {
   static InputEvent keyDown(int32_t key) { return {InputKind::KeyDown, key}; }
   static InputEvent keyUp(int32_t key) { return {InputKind::KeyUp, key}; }
   static InputEvent closeRequest() { return {InputKind::CloseRequest}; }
+  // The session asks the program to end (a signal on the desktop).
+  static InputEvent endRequest() { return {InputKind::EndRequest}; }
 };
 
 class HeadlessDisplayHost final : public DisplayHost {
@@ -119,9 +121,11 @@ class HeadlessDisplayHost final : public DisplayHost {
   int32_t mouseX() override { return mouseX_; }
   int32_t mouseY() override { return mouseY_; }
   int32_t leftButton() override { return left_.state(); }
+  uint32_t leftButtonPresses() override { return left_.presses; }
   int32_t wheelPosition() override { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override { cursorVisible_ = visible; }
+  int32_t endRequested() override { return endRequested_ ? 1 : 0; }
 
  private:
   VirtualClock* clock_;
@@ -151,6 +155,7 @@ class HeadlessDisplayHost final : public DisplayHost {
   uint8_t exitOnClose_ = 1;
   bool exitRequested_ = false;
   bool cursorVisible_ = true;
+  bool endRequested_ = false;
 
   int32_t mouseX_ = 0;
   int32_t mouseY_ = 0;

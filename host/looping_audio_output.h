@@ -40,6 +40,10 @@ class LoopingAudioOutput {
   virtual void unprepare() = 0;
   // Closes the device. Safe to call when it is not open.
   virtual void close() = 0;
+  // The caller has rewritten part of the buffer (called after each rewrite,
+  // from the thread that wrote it). An output whose own thread reads the
+  // buffer publishes the rewrite to it here.
+  virtual void ringWritten() {}
 
   // Who runs the player's refill of the ring. By default (false) the player
   // runs it on an output thread of its own. An output on a platform without

@@ -53,6 +53,7 @@ class WebInput {
   // A press released again before this frame's events were applied still
   // reads as down until the next frame: a quick click is seen once.
   int32_t leftButton() const { return left_.state(); }
+  uint32_t leftButtonPresses() const { return left_.presses; }
   int32_t wheelPosition() const { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey);
 

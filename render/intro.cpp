@@ -237,7 +237,9 @@ void drawStarfield(Graphics& g, double frameStep) {
       setPixel(g, px, py + 2, layer.halo);
       setPixel(g, px + 1, py + 2, layer.halo);
     }
-    if (x > 800) x -= 800;
+    // Back into (0, 800] however far the star moved: after a very long frame
+    // (a stopped process, a paused machine) it is still on the next one.
+    if (x > 800) x -= 800.0 * std::ceil(x / 800.0 - 1.0);
   }
 }
 

@@ -56,6 +56,7 @@ struct ModulePlayer::Impl {
     const XmPosition& pos = playback.position;
     stamps[static_cast<size_t>(b)].store(packStamp(pos.order, pos.row), std::memory_order_release);
     convertBlock(mixBuffer.data(), deviceBuffer.data() + static_cast<size_t>(b) * kBlockFrames * 2, kBlockFrames);
+    output.ringWritten();
     fillIndex = (b + 1) % kBlockCount;
   }
 

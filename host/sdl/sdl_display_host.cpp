@@ -5,11 +5,18 @@
 #if defined(QV_HAVE_X11)
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#if defined(QV_HAVE_XRANDR)
+#include <X11/extensions/Xrandr.h>
 #endif
+#endif
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -18,6 +25,127 @@ namespace {
 
 // Refresh rate assumed when the display mode does not state one.
 constexpr int32_t kDefaultRefreshRate = 60;
+// How often the scaled full screen compares its window with the screen.
+constexpr uint32_t kScreenCheckMs = 250;
+
+// The signals that ask the program to end, and what the host found before it
+// took them over.
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t endSignal = 0;
+struct sigaction previousActions[3];
+bool signalsTaken = false;
+
+extern "C" void onEndSignal(int signal) { endSignal = signal; }
+
+void takeEndSignals() {
+  if (signalsTaken) return;
+  endSignal = 0;
+  struct sigaction action {};
+  action.sa_handler = &onEndSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (std::size_t i = 0; i < std::size(kEndSignals); ++i) sigaction(kEndSignals[i], &action, &previousActions[i]);
+  signalsTaken = true;
+}
+
+void giveBackEndSignals() {
+  if (!signalsTaken) return;
+  for (std::size_t i = 0; i < std::size(kEndSignals); ++i) sigaction(kEndSignals[i], &previousActions[i], nullptr);
+  signalsTaken = false;
+}
+
+#if defined(QV_HAVE_X11)
+// Xlib calls this when the connection to the X server breaks (the server
+// ended, the connection dropped); it must not return. Nothing can be shown
+// or restored any more, so the process ends here, saying why.
+int onDisplayLost(Display*) {
+  static const char kMessage[] = "quorvaline: the connection to the display was lost\n";
+  const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  (void)written;
+  _exit(kExitDisplayLost);
+}
+
+struct X11Window {
+  Display* display = nullptr;
+  Window window = 0;
+};
+
+X11Window x11WindowOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window != nullptr && SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11 &&
+      info.info.x11.display != nullptr) {
+    return {info.info.x11.display, info.info.x11.window};
+  }
+  return {};
+}
+
+// Where the window is on the root window, and its size.
+bool windowArea(const X11Window& x, SDL_Rect& area) {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(x.display, x.window, &attributes) == 0) return false;
+  int rootX = 0, rootY = 0;
+  Window child = 0;
+  XTranslateCoordinates(x.display, x.window, DefaultRootWindow(x.display), 0, 0, &rootX, &rootY, &child);
+  area = {rootX, rootY, attributes.width, attributes.height};
+  return true;
+}
+
+// The screen the window is on, as the X server has it now: the monitor (CRTC)
+// that holds most of the window, or the whole root window. SDL keeps the
+// display bounds it read at start-up, so they go stale when the resolution
+// changes.
+bool screenArea(const X11Window& x, const SDL_Rect& window, SDL_Rect& area) {
+  Window root = DefaultRootWindow(x.display);
+#if defined(QV_HAVE_XRANDR)
+  int eventBase = 0, errorBase = 0;
+  if (XRRQueryExtension(x.display, &eventBase, &errorBase) != 0) {
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(x.display, root);
+    int64_t best = -1;
+    for (int i = 0; resources != nullptr && i < resources->ncrtc; ++i) {
+      XRRCrtcInfo* crtc = XRRGetCrtcInfo(x.display, resources, resources->crtcs[i]);
+      if (crtc == nullptr) continue;
+      if (crtc->mode != None && crtc->width > 0 && crtc->height > 0) {
+        const SDL_Rect c{crtc->x, crtc->y, static_cast<int>(crtc->width), static_cast<int>(crtc->height)};
+        SDL_Rect overlap{};
+        const int64_t shared = SDL_IntersectRect(&c, &window, &overlap) == SDL_TRUE
+                                   ? static_cast<int64_t>(overlap.w) * overlap.h
+                                   : 0;
+        if (shared > best) {
+          best = shared;
+          area = c;
+        }
+      }
+      XRRFreeCrtcInfo(crtc);
+    }
+    if (resources != nullptr) XRRFreeScreenResources(resources);
+    if (best >= 0) return true;
+  }
+#endif
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(x.display, root, &attributes) == 0) return false;
+  area = {0, 0, attributes.width, attributes.height};
+  return true;
+}
+#endif
+
+// Whether the left button is down on the pointer itself. SDL's global state
+// may be a cached one that only its input events refresh, and a button held
+// since before the window existed produces none: on X11 the server is asked.
+bool leftButtonDownNow(SDL_Window* window) {
+#if defined(QV_HAVE_X11)
+  const X11Window x = x11WindowOf(window);
+  if (x.display != nullptr) {
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, winX = 0, winY = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(x.display, DefaultRootWindow(x.display), &root, &child, &rootX, &rootY, &winX, &winY, &mask) != 0) {
+      return (mask & Button1Mask) != 0;
+    }
+  }
+#endif
+  return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+}
 
 // Bit count and masks of an SDL pixel format. The bit count is the storage a
 // pixel occupies in surface memory (SDL calls 5-5-5 "15 bits" and a 24-bit
@@ -88,6 +216,20 @@ bool escapeDownNow(SDL_Window* window) {
   return keys != nullptr && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
 
+// One line on standard error when no display can be used: why, and which
+// variables choose it.
+void reportNoDisplay(const std::string& why) {
+  std::fprintf(stderr,
+               "quorvaline: no display: %s (DISPLAY names an X server, WAYLAND_DISPLAY a Wayland compositor, "
+               "SDL_VIDEODRIVER=x11 or wayland picks the driver)\n",
+               why.c_str());
+}
+
+std::string variableText(const char* name) {
+  const char* value = std::getenv(name);
+  return std::string(name) + (value == nullptr ? " unset" : std::string("=") + value);
+}
+
 bool displayNamed() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -123,18 +265,42 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   width_ = width;
   height_ = height;
 
-  // The program reads Escape itself and ignores close requests: let SIGINT and
-  // SIGTERM end the process as usual instead of turning into a quit event.
+  // The program reads Escape itself and ignores close requests; SIGINT,
+  // SIGTERM and SIGHUP are the host's own (see endRequested), not SDL's quit
+  // event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // The window surface must stay plain memory written to the screen by the
   // video driver. Left alone, SDL's X11 video start-up probes an OpenGL
   // context and may back window surfaces with a GL texture, and the GL driver
   // alone costs the process some 90 MB of resident memory.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (!displayNamed()) return 0;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  if (!displayNamed()) {
+    reportNoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    return 0;
+  }
+  // From here on a signal must not leave the screen in a mode set below: it
+  // only raises a flag that the program's loops read (`close` gives the
+  // signals back).
+  takeEndSignals();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    giveBackEndSignals();
+    reportNoDisplay(std::string("the display server cannot be reached (") + SDL_GetError() + "; " +
+                    variableText("DISPLAY") + ", " + variableText("WAYLAND_DISPLAY") + ", " +
+                    variableText("SDL_VIDEODRIVER") + ")");
+    return 0;
+  }
   videoStarted_ = true;
   if (!usableVideoDriver(SDL_GetCurrentVideoDriver())) {
+    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "none";
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && chosen[0] != '\0') {
+      reportNoDisplay(std::string("SDL_VIDEODRIVER=") + chosen + " gives SDL's '" + driver + "' driver, which shows nothing");
+    } else {
+      // SDL falls back to a driver without a screen when the server named
+      // does not answer.
+      reportNoDisplay("the display server cannot be reached (" + variableText("DISPLAY") + ", " +
+                      variableText("WAYLAND_DISPLAY") + "; SDL fell back to its '" + driver + "' driver)");
+    }
     close();
     return 0;
   }
@@ -164,7 +330,11 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   }
 
   if (exactMode) {
-    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
+    // At the screen's origin, where the new mode shows its top-left corner:
+    // without a window manager nobody moves the window there.
+    SDL_Rect origin{};
+    if (SDL_GetDisplayBounds(0, &origin) != 0) origin = {};
+    window_ = SDL_CreateWindow(title.c_str(), origin.x, origin.y, width, height, windowFlags);
     if (window_ == nullptr) {
       close();
       return 0;
@@ -215,9 +385,43 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   SDL_RaiseWindow(window_);
   SDL_DisableScreenSaver();
   active_ = 1;
+  followScreen_ = windowed_ == 0;
+  screenCheckedAt_ = SDL_GetTicks();
+  screenMismatches_ = 0;
+  // Without a window manager SDL leaves a full-screen window where it was
+  // made and sizes it from the desktop as it was before a mode switch.
+  if (followScreen_) fitWindowToScreen(true);
+  endRequested_ = 0;
+  // A lost display ends the process at once, saying so.
+#if defined(QV_HAVE_X11)
+  if (x11WindowOf(window_).display != nullptr) {
+    previousIoHandler_ = reinterpret_cast<void*>(XSetIOErrorHandler(&onDisplayLost));
+    ioHandlerSet_ = true;
+  }
+#endif
   pumpEvents();
   readHeldInput();
   return 1;
+}
+
+void SdlDisplayHost::fitWindowToScreen(bool atOnce) {
+#if defined(QV_HAVE_X11)
+  const X11Window x = x11WindowOf(window_);
+  SDL_Rect window{}, screen{};
+  if (x.display == nullptr || !windowArea(x, window) || !screenArea(x, window, screen)) return;
+  if (SDL_RectEquals(&window, &screen) == SDL_TRUE) {
+    screenMismatches_ = 0;
+    return;
+  }
+  // A window manager moves and sizes a full-screen window itself, after a
+  // moment; without one the window is placed here (at once when it has just
+  // been shown, else when the mismatch has lasted for a check).
+  if (!atOnce && ++screenMismatches_ < 2) return;
+  screenMismatches_ = 0;
+  XMoveResizeWindow(x.display, x.window, screen.x, screen.y, static_cast<unsigned>(screen.w),
+                    static_cast<unsigned>(screen.h));
+  XFlush(x.display);
+#endif
 }
 
 void SdlDisplayHost::readHeldInput() {
@@ -225,7 +429,7 @@ void SdlDisplayHost::readHeldInput() {
   // since before the window existed would never be seen: read the real state
   // once the window is there.
   SDL_PumpEvents();
-  if ((SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0 && left_.state() == 0) {
+  if (leftButtonDownNow(window_) && left_.state() == 0) {
     left_.press();
     buttonHeldAtStart_ = true;
   }
@@ -250,7 +454,7 @@ void SdlDisplayHost::pumpEvents() {
   if (buttonHeldAtStart_ && window_ != nullptr) {
     if (!left_.down) {
       buttonHeldAtStart_ = false;
-    } else if ((SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) == 0) {
+    } else if (!leftButtonDownNow(window_)) {
       left_.release();
       buttonHeldAtStart_ = false;
     }
@@ -369,6 +573,11 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
 int32_t SdlDisplayHost::present(const uint32_t* pixels) {
   if (window_ == nullptr) return 0;
   pumpEvents();
+  if (endSignal != 0) endRequested_ = 1;
+  if (window_ != nullptr && followScreen_ && SDL_GetTicks() - screenCheckedAt_ >= kScreenCheckMs) {
+    screenCheckedAt_ = SDL_GetTicks();
+    fitWindowToScreen(false);
+  }
   if (window_ != nullptr && active_ == 0) {
     // Hidden or in the background: sleep until the display has news (or the
     // wait ends), so the loops go on slowly without drawing.
@@ -443,6 +652,14 @@ void SdlDisplayHost::paceToRefresh() {
 
 void SdlDisplayHost::close() {
   surface_ = nullptr;  // goes with the window
+#if defined(QV_HAVE_X11)
+  if (ioHandlerSet_) {
+    XSetIOErrorHandler(reinterpret_cast<XIOErrorHandler>(previousIoHandler_));
+    ioHandlerSet_ = false;
+    previousIoHandler_ = nullptr;
+  }
+#endif
+  // Destroying the window gives the display its desktop mode back.
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   window_ = nullptr;
   converter_ = nullptr;
@@ -457,6 +674,8 @@ void SdlDisplayHost::close() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
   }
+  followScreen_ = false;
+  giveBackEndSignals();
 }
 
 int16_t SdlDisplayHost::asyncKeyState(int32_t virtualKey) {

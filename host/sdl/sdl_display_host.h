@@ -22,6 +22,16 @@
 // nearly idle; the event that activates the window ends the wait and the same
 // `present` shows the frame.
 //
+// The exclusive mode's window is put at the screen's origin, and the scaled
+// full screen's window is kept on the whole screen when its resolution
+// changes (a window manager does both itself; without one the host does).
+// SIGINT, SIGTERM and SIGHUP only raise `endRequested` while the display is
+// open, so the program ends through `close`, which restores the desktop's
+// mode; a broken X connection ends the process at once with
+// kExitDisplayLost and a line on standard error, as does a failed `open`
+// (exit status chosen by the program) with the reason and the variables
+// that choose the display.
+//
 // Input: a quick click between two presents reads as one press (ButtonLatch);
 // a button or Escape already held when the window appears is read from SDL's
 // global mouse state and keyboard state; the keypad's navigation keys (NumLock
@@ -61,9 +71,13 @@ class SdlDisplayHost final : public DisplayHost {
   int32_t mouseX() override { return mouseX_; }
   int32_t mouseY() override { return mouseY_; }
   int32_t leftButton() override { return left_.state(); }
+  uint32_t leftButtonPresses() override { return left_.presses; }
   int32_t wheelPosition() override { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override;
+  // 1 once SIGINT, SIGTERM or SIGHUP arrived while the display was open (the
+  // host takes them over in `open` and gives them back in `close`).
+  int32_t endRequested() override { return endRequested_; }
 
   // The format of the surface being filled (bits 0 before a successful open).
   const PixelFormatKey& pixelFormat() const { return format_; }
@@ -89,6 +103,7 @@ class SdlDisplayHost final : public DisplayHost {
   void setKey(int32_t virtualKey, bool down);
   bool takeSurface();
   void paceToRefresh();
+  void fitWindowToScreen(bool atOnce);
 
   uint8_t ask_ = 0;
   std::string question_ = "Fullscreen Mode ?";
@@ -110,6 +125,12 @@ class SdlDisplayHost final : public DisplayHost {
   bool exclusive_ = false;
   int32_t active_ = 0;
   bool exposed_ = false;  // the window needs its surface shown again
+  int32_t endRequested_ = 0;
+  bool followScreen_ = false;     // full screen: the window follows the screen's size
+  uint32_t screenCheckedAt_ = 0;  // SDL ticks of the last comparison
+  int32_t screenMismatches_ = 0;  // checks in a row that found the window off the screen
+  void* previousIoHandler_ = nullptr;  // Xlib's handler before ours
+  bool ioHandlerSet_ = false;
 
   int32_t refreshRate_ = 0;
   uint64_t refreshPeriod_ = 0;  // performance-counter ticks per refresh

@@ -10,64 +10,51 @@
 
 namespace host {
 
+SdlWaveOutput::SdlWaveOutput()
+    : stream_(kWaveSampleRate, kWaveChannels, kDeviceFrames, &SdlWaveOutput::audioCallback, this) {}
+
 SdlWaveOutput::~SdlWaveOutput() { close(); }
 
 int32_t SdlWaveOutput::open(WaveCallback callback, void* instance) {
-  if (device_ != 0) return kWaveErrorGeneric;
-  if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      openError_ = SDL_GetError();
-      return kWaveErrorBadDevice;
-    }
-    ownsAudioSubsystem_ = true;
-  }
-  SDL_AudioSpec want;
-  SDL_zero(want);
-  want.freq = kWaveSampleRate;
-  want.format = AUDIO_S16SYS;
-  want.channels = kWaveChannels;
-  want.samples = 1024;
-  want.callback = &SdlWaveOutput::audioCallback;
-  want.userdata = this;
-  SDL_AudioSpec have;
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (device == 0) {
-    openError_ = SDL_GetError();
-    if (ownsAudioSubsystem_) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      ownsAudioSubsystem_ = false;
-    }
-    return kWaveErrorBadDevice;
-  }
+  if (open_) return kWaveErrorGeneric;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.clear();
     done_.clear();
     playOffset_ = 0;
+    paused_ = false;
     quit_ = false;
     callback_ = callback;
     instance_ = instance;
   }
-  device_ = device;
+  if (!stream_.start()) {
+    openError_ = stream_.lastError();
+    std::lock_guard<std::mutex> lock(mutex_);
+    callback_ = nullptr;
+    instance_ = nullptr;
+    return kWaveErrorBadDevice;
+  }
+  open_ = true;
   notifier_ = std::thread(&SdlWaveOutput::notifyLoop, this);
-  SDL_PauseAudioDevice(device_, 0);
   return kWaveOk;
 }
 
 int32_t SdlWaveOutput::pause() {
-  if (device_ == 0) return kWaveErrorNotOpen;
-  SDL_PauseAudioDevice(device_, 1);
+  if (!open_) return kWaveErrorNotOpen;
+  std::lock_guard<std::mutex> lock(mutex_);
+  paused_ = true;
   return kWaveOk;
 }
 
 int32_t SdlWaveOutput::restart() {
-  if (device_ == 0) return kWaveErrorNotOpen;
-  SDL_PauseAudioDevice(device_, 0);
+  if (!open_) return kWaveErrorNotOpen;
+  std::lock_guard<std::mutex> lock(mutex_);
+  paused_ = false;
   return kWaveOk;
 }
 
 int32_t SdlWaveOutput::prepareHeader(WaveHeader* header) {
-  if (device_ == 0) return kWaveErrorNotOpen;
+  if (!open_) return kWaveErrorNotOpen;
   if (!header || !header->data || header->length == 0 || header->length % kWaveBlockAlign != 0) {
     return kWaveErrorInvalidParam;
   }
@@ -77,7 +64,7 @@ int32_t SdlWaveOutput::prepareHeader(WaveHeader* header) {
 }
 
 int32_t SdlWaveOutput::unprepareHeader(WaveHeader* header) {
-  if (device_ == 0) return kWaveErrorNotOpen;
+  if (!open_) return kWaveErrorNotOpen;
   if (!header) return kWaveErrorInvalidParam;
   std::lock_guard<std::mutex> lock(mutex_);
   if (header->flags & kWaveHeaderInQueue) return kWaveErrorStillPlaying;
@@ -86,7 +73,7 @@ int32_t SdlWaveOutput::unprepareHeader(WaveHeader* header) {
 }
 
 int32_t SdlWaveOutput::write(WaveHeader* header) {
-  if (device_ == 0) return kWaveErrorNotOpen;
+  if (!open_) return kWaveErrorNotOpen;
   if (!header) return kWaveErrorInvalidParam;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!(header->flags & kWaveHeaderPrepared)) return kWaveErrorUnprepared;
@@ -104,18 +91,19 @@ void SdlWaveOutput::retireAllQueued() {
 }
 
 int32_t SdlWaveOutput::reset() {
-  if (device_ == 0) return kWaveErrorNotOpen;
-  SDL_PauseAudioDevice(device_, 1);
+  if (!open_) return kWaveErrorNotOpen;
   std::lock_guard<std::mutex> lock(mutex_);
+  paused_ = true;
   retireAllQueued();
   return kWaveOk;
 }
 
 int32_t SdlWaveOutput::close() {
-  if (device_ == 0) return kWaveErrorNotOpen;
-  // Stop SDL's callback first: after this nothing touches the queue but us.
-  SDL_CloseAudioDevice(device_);
-  device_ = 0;
+  if (!open_) return kWaveErrorNotOpen;
+  // Stop the callback first (without waiting for the server): after this
+  // nothing touches the queue but us.
+  stream_.stop();
+  open_ = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     retireAllQueued();
@@ -127,10 +115,6 @@ int32_t SdlWaveOutput::close() {
     std::lock_guard<std::mutex> lock(mutex_);
     callback_ = nullptr;
     instance_ = nullptr;
-  }
-  if (ownsAudioSubsystem_) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    ownsAudioSubsystem_ = false;
   }
   return kWaveOk;
 }
@@ -157,7 +141,7 @@ void SdlWaveOutput::audioCallback(void* self, uint8_t* stream, int length) {
 
 void SdlWaveOutput::fill(int16_t* out, int count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  while (count > 0 && !queue_.empty()) {
+  while (!paused_ && count > 0 && !queue_.empty()) {
     WaveHeader* header = queue_.front();
     const uint32_t total = header->length / sizeof(int16_t);
     const uint32_t offset = playOffset_ / sizeof(int16_t);

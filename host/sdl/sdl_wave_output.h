@@ -4,8 +4,10 @@
 // when none is queued or the output is paused); a finished buffer moves to a
 // done list. A notification thread of our own delivers the done messages, so
 // the caller's callback never runs inside SDL's audio lock and may queue
-// buffers again. When no device can be opened, `open` fails and the caller
-// runs without sound; nothing blocks.
+// buffers again. The device is kept by an SdlAudioStream: no call here waits
+// for the audio server, and a device lost while playing is opened again by
+// itself, the queued buffers carrying on where they were. When SDL's audio
+// cannot be started at all, `open` fails and the caller runs without sound.
 #pragma once
 
 #include <atomic>
@@ -16,13 +18,17 @@
 #include <string>
 #include <thread>
 
+#include "host/sdl/sdl_audio_stream.h"
 #include "host/wave_output.h"
 
 namespace host {
 
 class SdlWaveOutput : public WaveOutput {
  public:
-  SdlWaveOutput() = default;
+  // Device buffer in frames.
+  static constexpr int32_t kDeviceFrames = 1024;
+
+  SdlWaveOutput();
   ~SdlWaveOutput() override;
   SdlWaveOutput(const SdlWaveOutput&) = delete;
   SdlWaveOutput& operator=(const SdlWaveOutput&) = delete;
@@ -45,11 +51,12 @@ class SdlWaveOutput : public WaveOutput {
   void notifyLoop();
   void retireAllQueued();  // with mutex_ held
 
-  std::atomic<uint32_t> device_{0};  // SDL_AudioDeviceID, 0 when closed
-  bool ownsAudioSubsystem_ = false;
+  SdlAudioStream stream_;
+  std::atomic<bool> open_{false};
   std::string openError_;
 
   std::mutex mutex_;  // guards everything below; SDL's callback takes it too
+  bool paused_ = false;
   std::condition_variable wake_;
   std::deque<WaveHeader*> queue_;  // buffers waiting or playing, oldest first
   uint32_t playOffset_ = 0;        // bytes of queue_.front() already played

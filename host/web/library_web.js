@@ -68,6 +68,19 @@ mergeInto(LibraryManager.library, {
         };
         node.connect(context.destination);
         if (context.resume) context.resume();
+        // The browser or the system may suspend the context later (another
+        // tab or a call taking the sound, a device change): ask it back at
+        // once, and again at the reader's next click or key, which some
+        // browsers require, until the program ends.
+        var resumeAudio = function() {
+          if (qvWeb.audioEnded || !context.resume || context.state === 'running' || context.state === 'closed') return;
+          var resumed = context.resume();
+          if (resumed && resumed.catch) resumed.catch(function() {});
+        };
+        context.onstatechange = resumeAudio;
+        window.addEventListener('pointerdown', resumeAudio, true);
+        window.addEventListener('keydown', resumeAudio, true);
+        document.addEventListener('visibilitychange', resumeAudio);
         qvWeb.audio = { context: context, node: node };
         window.qvAudio.context = context;
       } catch (e) {
@@ -352,6 +365,7 @@ mergeInto(LibraryManager.library, {
     qvWeb.setCaption('');
     document.body.classList.remove('qv-ready');
     canvas.addEventListener('click', function() { location.reload(); });
+    qvWeb.audioEnded = true;
     if (qvWeb.audio && qvWeb.audio.context.suspend) qvWeb.audio.context.suspend();
   },
 

@@ -43,9 +43,12 @@ class WebDisplayHost final : public DisplayHost {
   int32_t mouseX() override { return input_.mouseX(); }
   int32_t mouseY() override { return input_.mouseY(); }
   int32_t leftButton() override { return input_.leftButton(); }
+  uint32_t leftButtonPresses() override { return input_.leftButtonPresses(); }
   int32_t wheelPosition() override { return input_.wheelPosition(); }
   int16_t asyncKeyState(int32_t virtualKey) override { return input_.asyncKeyState(virtualKey); }
   void showCursor(bool visible) override;
+  // A page is not asked to end: closing its tab ends it at once.
+  int32_t endRequested() override { return 0; }
 
   // Runs once per presented frame, after the input is applied.
   void setFrameTask(std::function<void()> task) { frameTask_ = std::move(task); }

@@ -490,6 +490,9 @@ LRESULT Win32DisplayHost::handleMessage(HWND window, UINT message, WPARAM wParam
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
       return 0;
+    case WM_ENDSESSION:
+      if (wParam != 0) endRequested_ = 1;
+      return 0;
     case WM_MOUSEWHEEL:
       wheel_ += GET_WHEEL_DELTA_WPARAM(wParam) < 0 ? -1 : 1;
       return 0;

@@ -65,9 +65,12 @@ class Win32DisplayHost final : public DisplayHost {
   int32_t mouseX() override { return mouseX_; }
   int32_t mouseY() override { return mouseY_; }
   int32_t leftButton() override { return left_.state(); }
+  uint32_t leftButtonPresses() override { return left_.presses; }
   int32_t wheelPosition() override { return wheel_; }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override;
+  // Set when Windows ends the session (log-off, shut-down).
+  int32_t endRequested() override { return endRequested_; }
 
   // --- for tests and diagnostics ---
   // The display depths exclusive mode tries, in order (default 32, 24, 16).
@@ -148,6 +151,7 @@ class Win32DisplayHost final : public DisplayHost {
 
   // polled input
   int32_t active_ = 0;
+  int32_t endRequested_ = 0;
   int32_t mouseX_ = 0;
   int32_t mouseY_ = 0;
   ButtonLatch left_;

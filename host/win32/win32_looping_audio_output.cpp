@@ -21,8 +21,7 @@ bool Win32LoopingAudioOutput::open() {
     return false;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  lastPosition_ = 0;
-  wraps_ = 0;
+  position_.reset();
   return true;
 }
 
@@ -38,8 +37,7 @@ bool Win32LoopingAudioOutput::playLooping(const int16_t* frames, size_t bytes) {
   header_.dwLoops = 0xFFFFFFFFu;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    lastPosition_ = 0;
-    wraps_ = 0;
+    position_.reset();
   }
   return waveOutWrite(device_, &header_, sizeof header_) == MMSYSERR_NOERROR;
 }
@@ -50,24 +48,22 @@ uint64_t Win32LoopingAudioOutput::positionBytes() const {
   std::memset(&time, 0, sizeof time);
   time.wType = TIME_BYTES;
   if (waveOutGetPosition(device_, &time, sizeof time) != MMSYSERR_NOERROR) return 0;
-  uint32_t bytes = 0;
+  WavePosition::Unit unit = WavePosition::Unit::Bytes;
+  uint32_t value = 0;
   switch (time.wType) {
-    case TIME_BYTES: bytes = time.u.cb; break;
-    case TIME_SAMPLES: bytes = time.u.sample * kBytesPerFrame; break;  // a device without byte positions
-    case TIME_MS: bytes = static_cast<uint32_t>(static_cast<uint64_t>(time.u.ms) * kSampleRate / 1000) * kBytesPerFrame; break;
+    case TIME_BYTES: value = time.u.cb; break;
+    case TIME_SAMPLES: unit = WavePosition::Unit::Frames; value = time.u.sample; break;  // a device without byte positions
+    case TIME_MS: unit = WavePosition::Unit::Milliseconds; value = time.u.ms; break;
     default: return 0;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  if (bytes < lastPosition_) ++wraps_;
-  lastPosition_ = bytes;
-  return (wraps_ << 32) | bytes;
+  return position_.bytes(unit, value);
 }
 
 void Win32LoopingAudioOutput::reset() {
   if (device_ != nullptr) waveOutReset(device_);
   std::lock_guard<std::mutex> lock(mutex_);
-  lastPosition_ = 0;
-  wraps_ = 0;
+  position_.reset();
 }
 
 void Win32LoopingAudioOutput::unprepare() {

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "host/looping_audio_output.h"
+#include "host/wave_position.h"
 
 namespace host {
 
@@ -37,8 +38,7 @@ class Win32LoopingAudioOutput final : public LoopingAudioOutput {
   WAVEHDR header_{};
   bool prepared_ = false;
   mutable std::mutex mutex_;  // guards the position widening
-  mutable uint32_t lastPosition_ = 0;
-  mutable uint64_t wraps_ = 0;  // multiples of 2^32 bytes passed
+  mutable WavePosition position_{kBytesPerFrame, kSampleRate};
 };
 
 }  // namespace host

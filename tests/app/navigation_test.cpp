@@ -63,6 +63,49 @@ TEST(ClickLatch, HeldButtonOverTheMenuOpensAtMostOneArticle) {
   EXPECT_EQ(h.display.presentCount() - before, 150 + frames);
 }
 
+// A click made while a page turns (its presents pump the input, but nothing
+// polls it) is acted on once the turn is over, exactly once.
+TEST(ClickLatch, ClickDuringAPageTurnActsOnceAfterIt) {
+  Harness h;
+  h.enterReader();
+  const render::Rect& mute = render::buttonRect(*h.p().graphics, kButtonMute, h.view().skin);
+  const int64_t start = h.display.presentCount();
+  // The menu click is applied by present start + 1; the next frame turns the
+  // page with presents start + 2 .. start + 151.
+  h.display.atPresent(start + 20, InputEvent::buttonUp());
+  h.display.atPresent(start + 40, InputEvent::move(mute.x + mute.lastDX / 2, mute.y + mute.lastDY / 2));
+  h.display.atPresent(start + 60, InputEvent::buttonDown());
+  h.display.atPresent(start + 61, InputEvent::buttonUp());
+  h.pressAt(slotX(2), slotY(2));
+  ASSERT_EQ(h.display.presentCount(), start + 152);
+  EXPECT_EQ(h.view().entryOpen[13], 1);
+  EXPECT_EQ(h.view().buttonDown, 1);  // the click during the turn, polled after it
+  h.frame();
+  EXPECT_EQ(h.view().buttonState[kButtonMute], 1);
+  EXPECT_FALSE(h.looping.isPlaying());
+  for (int i = 0; i < 3; ++i) h.frame();
+  EXPECT_EQ(h.view().buttonState[kButtonMute], 1);  // not toggled back
+  EXPECT_EQ(h.view().clickLatch, 0);
+}
+
+// A second click while the first is still latched (held through a turn and
+// released, then clicked again) frees the latch for itself; a click still held
+// from before the turn does not act again.
+TEST(ClickLatch, ButtonHeldThroughAPageTurnActsOnlyOnce) {
+  Harness h;
+  h.enterReader();
+  const int32_t opened = h.looping.openCount();
+  const render::Rect& music2 = render::buttonRect(*h.p().graphics, kButtonMusic1 + 1, h.view().skin);
+  h.pressAt(slotX(2), slotY(2));  // held through the turn
+  h.moveTo(music2.x + music2.lastDX / 2, music2.y + music2.lastDY / 2);
+  h.frame();
+  EXPECT_EQ(h.looping.openCount(), opened);  // still the same click
+  EXPECT_EQ(h.view().clickLatch, 1);
+  h.release();
+  h.clickButton(kButtonMusic1 + 1);
+  EXPECT_EQ(h.looping.openCount(), opened + 1);
+}
+
 TEST(Menu, OpenEntryCannotBeOpenedAgain) {
   Harness h;
   h.enterReader();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "app_harness.h"
 #include "render/render.h"
@@ -174,6 +175,34 @@ TEST(Intro, EscapeOrTheLeftButtonEndsIt) {
   EXPECT_FALSE(introFrame(h.p()));
 }
 
+TEST(Intro, AQuickClickDuringItsStripesEndsIt) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  waitForRelease(h.p());
+  const int64_t start = h.display.presentCount();
+  h.display.atPresent(start + 5, InputEvent::buttonDown());
+  h.display.atPresent(start + 6, InputEvent::buttonUp());
+  startIntro(h.p());
+  ASSERT_GT(h.display.presentCount(), start + 10);  // the click is long gone from the button state
+  EXPECT_EQ(h.display.leftButton(), 0);
+  EXPECT_FALSE(introFrame(h.p()));
+}
+
+TEST(Intro, TheClickThatEndsItDoesNothingInTheReader) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  waitForRelease(h.p());
+  startIntro(h.p());
+  h.display.queue(InputEvent::move(60, 75));  // over CHARTS
+  h.display.queue(InputEvent::buttonDown());
+  h.display.queue(InputEvent::buttonUp());
+  ASSERT_TRUE(introFrame(h.p()));
+  EXPECT_FALSE(introFrame(h.p()));
+  handOver(h.p());
+  for (int i = 0; i < 3; ++i) h.frame();
+  EXPECT_EQ(h.view().menuPage, 2);
+}
+
 TEST(Intro, TheEscapeThatEndsTheIntroDoesNotEndTheReader) {
   Harness h;
   ASSERT_TRUE(startUp(h.p()));
@@ -222,6 +251,43 @@ TEST(Reader, CloseRequestFromTheSystemIsIgnored) {
   EXPECT_FALSE(h.display.exitRequested());
   EXPECT_TRUE(h.display.isOpen());
 }
+
+// An end asked for by the session (a signal) in any stage: the rest is
+// skipped, both players stop, the display is closed (its mode restored) and
+// the status is 0. Virtual seconds: held button until 0.5, stripes until
+// ~2.2, the intro until a click at 3.0, stripes for 3 s, then the reader.
+struct EndCase {
+  const char* stage;
+  double at;
+  bool introRan;
+  bool readerRan;
+};
+
+class EndRequested : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(EndRequested, EndsEveryStageWithTheDisplayClosedAndStatusZero) {
+  const EndCase c = GetParam();
+  Harness h;
+  h.display.apply(InputEvent::buttonDown());  // held at launch
+  h.display.atTime(0.5, InputEvent::buttonUp());
+  h.display.atTime(3.0, InputEvent::buttonDown());
+  h.display.atTime(3.1, InputEvent::buttonUp());
+  h.display.atTime(c.at, InputEvent::endRequest());
+  EXPECT_EQ(runProgram(h.p()), kExitNormal);
+  EXPECT_EQ(h.display.closeCalls(), 1);
+  EXPECT_FALSE(h.wave.isOpen());
+  EXPECT_FALSE(h.looping.isOpen());
+  EXPECT_EQ(h.wave.callCount("open") > 0, c.introRan);
+  EXPECT_EQ(h.looping.openCount() > 0, c.readerRan);
+  EXPECT_LT(h.clock.now(), c.at + (c.readerRan ? 3.3 : 0.2));  // a hand-over begun is finished
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, EndRequested,
+                         ::testing::Values(EndCase{"WaitingForRelease", 0.2, false, false},
+                                           EndCase{"Intro", 2.6, true, false},
+                                           EndCase{"HandOver", 3.5, true, true},
+                                           EndCase{"Reader", 7.5, true, true}),
+                         [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.stage); });
 
 TEST(WholeRun, IntroReaderAndEscapeGiveStatusZero) {
   Harness h;

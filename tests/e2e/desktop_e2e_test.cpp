@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -477,19 +478,22 @@ TEST(ProgramUnderXvfbDesktop, KeypadHeldStartAndMinimised) {
   if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }
 
-// No usable display: the process ends with 255 within 2 s and plays nothing.
+// No usable display: the process ends with 255 within 2 s and plays nothing,
+// saying why in one line on standard error, with the variables that choose
+// the display.
 TEST(ProgramWithoutDisplay, EveryUnusableDisplayEndsAtOnceSilently) {
   const fs::path dir = fs::temp_directory_path() / ("qv_nodisplay_" + std::to_string(getpid()));
   fs::create_directories(dir);
   struct Case {
     const char* name;
     std::vector<std::string> set, unset;
+    const char* why;  // in the line on standard error
   };
   const Case cases[] = {
-      {"no DISPLAY or WAYLAND_DISPLAY", {}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}},
-      {"unreachable server", {"DISPLAY=:9986"}, {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}},
-      {"offscreen driver", {"DISPLAY=:9986", "SDL_VIDEODRIVER=offscreen"}, {"WAYLAND_DISPLAY"}},
-      {"dummy driver", {"DISPLAY=:9986", "SDL_VIDEODRIVER=dummy"}, {"WAYLAND_DISPLAY"}},
+      {"no DISPLAY or WAYLAND_DISPLAY", {}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+      {"unreachable server", {"DISPLAY=:9986"}, {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, "cannot be reached (DISPLAY=:9986"},
+      {"offscreen driver", {"DISPLAY=:9986", "SDL_VIDEODRIVER=offscreen"}, {"WAYLAND_DISPLAY"}, "SDL_VIDEODRIVER=offscreen gives"},
+      {"dummy driver", {"DISPLAY=:9986", "SDL_VIDEODRIVER=dummy"}, {"WAYLAND_DISPLAY"}, "SDL_VIDEODRIVER=dummy gives"},
   };
   int i = 0;
   for (const Case& c : cases) {
@@ -499,10 +503,22 @@ TEST(ProgramWithoutDisplay, EveryUnusableDisplayEndsAtOnceSilently) {
     set.push_back("SDL_AUDIODRIVER=disk");
     set.push_back("SDL_DISKAUDIOFILE=" + audio.string());
     const auto start = std::chrono::steady_clock::now();
-    ChildProcess program({QV_PROGRAM}, (dir / ("run" + std::to_string(i++) + ".log")).string(), set, c.unset);
+    const fs::path log = dir / ("run" + std::to_string(i++) + ".log");
+    ChildProcess program({QV_PROGRAM}, log.string(), set, c.unset);
     EXPECT_EQ(program.waitExit(2000ms), 255);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
     EXPECT_FALSE(fs::exists(audio)) << "sound was started";
+    std::ifstream in(log);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Our one line (system libraries probed on the way may add their own).
+    const std::size_t at = said.find("quorvaline: no display: ");
+    ASSERT_NE(at, std::string::npos) << said;
+    const std::string line = said.substr(at, said.find('\n', at) - at);
+    EXPECT_EQ(said.find("quorvaline:", at + 1), std::string::npos) << said;
+    EXPECT_NE(line.find(c.why), std::string::npos) << line;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+      EXPECT_NE(line.find(variable), std::string::npos) << variable << " not named: " << line;
+    }
   }
   if (!::testing::Test::HasFailure()) fs::remove_all(dir);
 }

@@ -2,6 +2,8 @@
 // the stripes and the clearing between frames.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <random>
 #include <set>
 
@@ -152,6 +154,25 @@ TEST(Starfield, DrawnOnlyBetweenColumnsFiveAnd795) {
   EXPECT_EQ(px(*g, 795, 199), 0x111111u);
   EXPECT_EQ(px(*g, 796, 202), 0x111111u);
   EXPECT_EQ(px(*g, 794, 199), kGrey);  // no corners
+}
+
+// After a frame of any length every star is back in (0, 800], where one
+// wrap of 800 would leave a star that moved further off the screen.
+TEST(Starfield, AFrameOfAnyLengthWrapsEveryStarOnce) {
+  auto g = testing::makeGraphics();
+  parkStars(*g);
+  g->intro.starX[1] = 10.0;   // layer 1: 0.6 per step
+  g->intro.starX[201] = 5.0;  // layer 3: 1.8 per step
+  // A day stopped: 250 steps a second.
+  const double day = 250.0 * 86400.0;
+  drawStarfield(*g, day);
+  for (int i = 1; i <= kStarCount; ++i) {
+    const double x = g->intro.starX[static_cast<std::size_t>(i)];
+    ASSERT_GT(x, 0.0) << "star " << i;
+    ASSERT_LE(x, 800.0) << "star " << i;
+  }
+  EXPECT_NEAR(g->intro.starX[1], std::fmod(10.0 + day * 0.6, 800.0), 1e-6);
+  EXPECT_NEAR(g->intro.starX[201], std::fmod(5.0 + day * 1.8, 800.0), 1e-6);
 }
 
 TEST(Starfield, LayersMoveAndWrap) {
@@ -390,9 +411,11 @@ class CountingDisplay : public host::DisplayHost {
   int32_t mouseX() override { return 0; }
   int32_t mouseY() override { return 0; }
   int32_t leftButton() override { return 0; }
+  uint32_t leftButtonPresses() override { return 0; }
   int32_t wheelPosition() override { return 0; }
   int16_t asyncKeyState(int32_t) override { return 0; }
   void showCursor(bool) override {}
+  int32_t endRequested() override { return 0; }
 };
 
 TEST(Stripes, HalfASecondOfRandomBands) {
