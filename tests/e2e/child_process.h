@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -113,5 +114,16 @@ class ChildProcess {
   pid_t pid_ = -1;
   int exitStatus_ = kRunning;
 };
+
+// Polls `ready` until it holds or `timeout` has passed; says which.
+inline bool waitFor(const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+                    std::chrono::milliseconds interval = std::chrono::milliseconds(50)) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (ready()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(interval);
+  }
+}
 
 }  // namespace e2e

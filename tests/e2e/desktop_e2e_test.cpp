@@ -47,6 +47,7 @@ constexpr Region kTextArea{20, 193, 767, 569};
 constexpr Region kMenu{146, 60, 645, 120};
 
 using e2e::ChildProcess;
+using e2e::waitFor;
 
 bool onPath(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -59,15 +60,6 @@ std::string capture(const std::string& command) {
   }
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
-}
-
-bool waitFor(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (ready()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(100ms);
-  }
 }
 
 int channelDistance(uint32_t a, uint32_t b) {

@@ -36,6 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using e2e::ChildProcess;
+using e2e::waitFor;
 
 constexpr int kFrameW = 800, kFrameH = 600;
 
@@ -50,15 +51,6 @@ std::string capture(const std::string& command) {
     pclose(f);
   }
   return out;
-}
-
-bool waitFor(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (ready()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(50ms);
-  }
 }
 
 fs::path workDir(const std::string& name) {

@@ -20,6 +20,7 @@ export function readPng(file) {
     if (type === 'IHDR') {
       width = body.readUInt32BE(0);
       height = body.readUInt32BE(4);
+      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) throw new Error(`${file}: unsupported PNG`);
       channels = body[9] === 2 ? 3 : 4;
     } else if (type === 'IDAT') {
       idat.push(body);

@@ -13,7 +13,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import zlib from 'node:zlib';
+import { readPng } from './pictures.mjs';
 
 const args = {};
 for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
@@ -34,49 +34,6 @@ const check = (ok, what) => {
   if (!ok) failures.push(what);
 };
 
-// ---- a PNG reader for magtool's pictures (8-bit RGB or RGBA, not interlaced)
-function readPng(file) {
-  const data = fs.readFileSync(file);
-  let pos = 8, width = 0, height = 0, channels = 0;
-  const idat = [];
-  while (pos < data.length) {
-    const length = data.readUInt32BE(pos);
-    const type = data.toString('latin1', pos + 4, pos + 8);
-    const body = data.subarray(pos + 8, pos + 8 + length);
-    if (type === 'IHDR') {
-      width = body.readUInt32BE(0);
-      height = body.readUInt32BE(4);
-      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) throw new Error(`${file}: unsupported PNG`);
-      channels = body[9] === 2 ? 3 : 4;
-    } else if (type === 'IDAT') {
-      idat.push(body);
-    }
-    pos += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(idat));
-  const stride = width * channels;
-  const out = Buffer.alloc(width * height * 3);
-  let previous = Buffer.alloc(stride);
-  for (let y = 0; y < height; ++y) {
-    const filter = raw[y * (stride + 1)];
-    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
-    for (let x = 0; x < stride; ++x) {
-      const a = x >= channels ? line[x - channels] : 0, b = previous[x], c = x >= channels ? previous[x - channels] : 0;
-      let predictor = 0;
-      if (filter === 1) predictor = a;
-      else if (filter === 2) predictor = b;
-      else if (filter === 3) predictor = (a + b) >> 1;
-      else if (filter === 4) {
-        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-        predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-      }
-      line[x] = (line[x] + predictor) & 0xff;
-    }
-    for (let x = 0; x < width; ++x) line.copy(out, (y * width + x) * 3, x * channels, x * channels + 3);
-    previous = line;
-  }
-  return { width, height, rgb: out };
-}
 
 // The text area of `magtool shot` with the given options, as base64 RGB.
 function referenceArea(name, options) {
