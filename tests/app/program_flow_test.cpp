@@ -287,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, EndRequested,
                                            EndCase{"Intro", 2.6, true, false},
                                            EndCase{"HandOver", 3.5, true, true},
                                            EndCase{"Reader", 7.5, true, true}),
-                         [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.stage); });
+                         [](const ::testing::TestParamInfo<EndCase>& param) { return std::string(param.param.stage); });
 
 TEST(WholeRun, IntroReaderAndEscapeGiveStatusZero) {
   Harness h;
