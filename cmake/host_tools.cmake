@@ -1,18 +1,19 @@
 # Build-time generators that run on the build machine: qv_embed_tool
-# (tools/embed, turns asset files into C++ arrays) and contentc
-# (tools/contentc, compiles the issue's text into C++ tables).
+# (tools/build/embed, turns asset files into C++ arrays) and contentc
+# (tools/build/contentc, compiles the issue's text into C++ tables).
 #
 # After include(cmake/host_tools.cmake) the executable targets qv_embed_tool
 # and contentc may be named in add_custom_command's COMMAND and DEPENDS in
 # every build, native or cross:
 #
-# - native build: both are built here from tools/embed and tools/contentc
-#   (with contentc's library qv_contentc, which the content tests link);
+# - native build: both are built here from tools/build/embed and
+#   tools/build/contentc (with contentc's library qv_contentc, which the
+#   content tests link);
 # - cross build (CMAKE_CROSSCOMPILING, e.g. the windows preset): both are
 #   imported executables for the build machine, either
 #   - taken from an existing native build tree named by QV_HOST_TOOLS_DIR
-#     (e.g. build/release, which has tools/embed/qv_embed_tool and
-#     tools/contentc/contentc), or
+#     (e.g. build/release, which has tools/build/embed/qv_embed_tool and
+#     tools/build/contentc/contentc), or
 #   - by default built at build time by a nested native configure of
 #     cmake/host_tools/ in <build>/host-tools (ExternalProject; rebuilt
 #     whenever the tools' sources change).
@@ -21,8 +22,8 @@
 # to be the tree's root.
 
 if(NOT CMAKE_CROSSCOMPILING)
-  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/embed ${CMAKE_BINARY_DIR}/tools/embed)
-  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/contentc ${CMAKE_BINARY_DIR}/tools/contentc)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/build/embed ${CMAKE_BINARY_DIR}/tools/build/embed)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/build/contentc ${CMAKE_BINARY_DIR}/tools/build/contentc)
   return()
 endif()
 
@@ -37,7 +38,7 @@ endif()
 if(QV_HOST_TOOLS_DIR)
   foreach(_qv_tool qv_embed_tool contentc)
     find_program(_qv_path_${_qv_tool} ${_qv_tool}
-      HINTS ${QV_HOST_TOOLS_DIR}/tools/embed ${QV_HOST_TOOLS_DIR}/tools/contentc
+      HINTS ${QV_HOST_TOOLS_DIR}/tools/build/embed ${QV_HOST_TOOLS_DIR}/tools/build/contentc
             ${QV_HOST_TOOLS_DIR}/bin ${QV_HOST_TOOLS_DIR}
       NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
     if(NOT _qv_path_${_qv_tool})

@@ -1,4 +1,4 @@
-// The compiled issue: tables generated at build time by tools/contentc from
+// The compiled issue: tables generated at build time by tools/build/contentc from
 // the sources in content/ (articles/, data/, texts.txt, music_credits.md).
 // buildContent copies them into the LineTables; nothing else reads them.
 #pragma once

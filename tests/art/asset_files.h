@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/art/lib/picture.h"
+#include "tools/assets/art/lib/picture.h"
 
 namespace arttest {
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "tests/art/asset_files.h"
-#include "tools/art/lib/big_font.h"
+#include "tools/assets/art/lib/big_font.h"
 
 namespace {
 

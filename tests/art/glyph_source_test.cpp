@@ -1,7 +1,7 @@
 // The text-art block reader shared by both fonts.
 #include <gtest/gtest.h>
 
-#include "tools/art/lib/glyph_source.h"
+#include "tools/assets/art/lib/glyph_source.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/art/lib/icon.h"
-#include "tools/art/lib/sources.h"
-#include "tools/imageio/png.h"
+#include "tools/assets/art/lib/icon.h"
+#include "tools/assets/art/lib/sources.h"
+#include "tools/dev/imageio/png.h"
 
 namespace {
 

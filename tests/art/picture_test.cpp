@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "tools/art/lib/picture.h"
-#include "tools/art/lib/quantise.h"
+#include "tools/assets/art/lib/picture.h"
+#include "tools/assets/art/lib/quantise.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "tests/art/asset_files.h"
-#include "tools/art/lib/sources.h"
+#include "tools/assets/art/lib/sources.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "tests/art/asset_files.h"
-#include "tools/art/lib/skin_painter.h"
+#include "tools/assets/art/lib/skin_painter.h"
 
 namespace {
 

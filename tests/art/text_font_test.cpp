@@ -6,7 +6,7 @@
 #include <set>
 
 #include "tests/art/asset_files.h"
-#include "tools/art/lib/text_font.h"
+#include "tools/assets/art/lib/text_font.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// The content compiler (tools/contentc) on small sources built in the tests.
+// The content compiler (tools/build/contentc) on small sources built in the tests.
 #include <gtest/gtest.h>
 
-#include "tools/contentc/issue_compiler.h"
+#include "tools/build/contentc/issue_compiler.h"
 
 namespace {
 

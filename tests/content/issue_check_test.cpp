@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "content/content.h"
-#include "tools/contentc/issue_compiler.h"
+#include "tools/build/contentc/issue_compiler.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include "host/frame_scaler.h"
 #include "host/pixel_converters.h"
 #include "tests/e2e/child_process.h"
-#include "tools/imageio/png.h"
+#include "tools/dev/imageio/png.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <random>
 #include <vector>
 
-#include "tools/xmwriter/xm_writer.h"
+#include "tools/assets/xmwriter/xm_writer.h"
 #include "xm/loader.h"
 #include "xm/mixer.h"
 #include "xm/module_file_ops.h"

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "tools/xmcomposer/analysis.h"
-#include "tools/xmcomposer/compose.h"
+#include "tools/assets/xmcomposer/analysis.h"
+#include "tools/assets/xmcomposer/compose.h"
 #include "xm/offline_renderer.h"
 
 namespace xmc {

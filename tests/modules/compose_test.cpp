@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "tools/xmcomposer/compose.h"
-#include "tools/xmcomposer/songs/kit.h"
+#include "tools/assets/xmcomposer/compose.h"
+#include "tools/assets/xmcomposer/songs/kit.h"
 
 namespace xmc {
 namespace {

@@ -18,11 +18,11 @@
 
 #include <unistd.h>
 
-#include "tools/xmcomposer/analysis.h"
-#include "tools/xmcomposer/compose.h"
-#include "tools/xmcomposer/modules.h"
-#include "tools/xmcomposer/readback.h"
-#include "tools/xmcomposer/xm_file.h"
+#include "tools/assets/xmcomposer/analysis.h"
+#include "tools/assets/xmcomposer/compose.h"
+#include "tools/assets/xmcomposer/modules.h"
+#include "tools/assets/xmcomposer/readback.h"
+#include "tools/assets/xmcomposer/xm_file.h"
 #include "xm/offline_renderer.h"
 
 namespace xmc {

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "tools/xmcomposer/dsp.h"
-#include "tools/xmcomposer/songs/kit.h"
-#include "tools/xmcomposer/synth.h"
+#include "tools/assets/xmcomposer/dsp.h"
+#include "tools/assets/xmcomposer/songs/kit.h"
+#include "tools/assets/xmcomposer/synth.h"
 
 namespace xmc {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/xmcomposer/readback.h"
-#include "tools/xmcomposer/xm_file.h"
+#include "tools/assets/xmcomposer/readback.h"
+#include "tools/assets/xmcomposer/xm_file.h"
 
 namespace xmc {
 namespace {

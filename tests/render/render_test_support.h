@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/graphics.h"
-#include "tools/imageio/png.h"
+#include "tools/dev/imageio/png.h"
 
 namespace render::testing {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/tunes/tunes_test_util.h"
-#include "tools/sidtunes/song.h"
+#include "tools/assets/sidtunes/song.h"
 
 namespace {
 

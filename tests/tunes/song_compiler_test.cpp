@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/tunes/tunes_test_util.h"
-#include "tools/sidtunes/psid.h"
-#include "tools/sidtunes/song.h"
+#include "tools/assets/sidtunes/psid.h"
+#include "tools/assets/sidtunes/song.h"
 
 namespace {
 

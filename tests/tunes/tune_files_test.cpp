@@ -15,8 +15,8 @@
 
 #include "sid/cpu6502.h"
 #include "tests/tunes/tunes_test_util.h"
-#include "tools/sidtunes/psid.h"
-#include "tools/sidtunes/song.h"
+#include "tools/assets/sidtunes/psid.h"
+#include "tools/assets/sidtunes/song.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST_P(TuneFile, RebuildsByteForByteFromItsSongSource) {
   tunestest::TempDir dir;
   sidtunes::Song song;
   std::string error;
-  std::string source = std::string(QV_SOURCE_DIR) + "/tools/sidtunes/songs/" + tuneName(n) + ".txt";
+  std::string source = std::string(QV_SOURCE_DIR) + "/tools/assets/sidtunes/songs/" + tuneName(n) + ".txt";
   std::vector<uint8_t> built = sidtunes::buildTune(source, tunestest::playerAsm(), dir.path.string(), song, error);
   ASSERT_FALSE(built.empty()) << error;
   std::vector<uint8_t> shipped = asset(n);

@@ -16,12 +16,12 @@
 #include <unistd.h>
 
 #include "sid/player_state.h"
-#include "tools/sidtunes/psid.h"
-#include "tools/sidtunes/song.h"
+#include "tools/assets/sidtunes/psid.h"
+#include "tools/assets/sidtunes/song.h"
 
 namespace tunestest {
 
-inline std::string playerAsm() { return std::string(QV_SOURCE_DIR) + "/tools/sidtunes/player.asm"; }
+inline std::string playerAsm() { return std::string(QV_SOURCE_DIR) + "/tools/assets/sidtunes/player.asm"; }
 
 // A fresh scratch folder per call, removed by the caller's TempDir.
 struct TempDir {

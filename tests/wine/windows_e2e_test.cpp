@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "tests/e2e/child_process.h"
-#include "tools/imageio/png.h"
+#include "tools/dev/imageio/png.h"
 
 namespace {
 

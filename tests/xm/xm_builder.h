@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/xmwriter/xm_writer.h"
+#include "tools/assets/xmwriter/xm_writer.h"
 #include "xm/xm_song.h"
 
 namespace xmtest {

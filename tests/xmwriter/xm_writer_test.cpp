@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/xmwriter/xm_writer.h"
+#include "tools/assets/xmwriter/xm_writer.h"
 #include "xm/loader.h"
 
 namespace xmw {
