@@ -2,7 +2,8 @@
 // (no special headers) on a local port, Debian's chromium headless driven by
 // playwright-core. Start click, intro, Escape, the reader's text area against
 // magtool shot, quick clicks on CHARTS and the first slot, F2, audio frames
-// flowing, Escape to the end screen; no page errors and no request for any
+// flowing, the audio context suspended and coming back, Escape to the end
+// screen; no page errors and no request for any
 // file but the page's three.
 //
 // node web_e2e.mjs --web-dir DIR --magtool PATH --node-modules DIR [--shots DIR]
@@ -217,6 +218,32 @@ try {
 
   const readerFrames = await framesOver(1000);
   check(readerFrames > 30000 && readerFrames < 60000, `module: ${readerFrames} frames in 1 s`);
+
+  // The browser or the system suspends the sound (another tab or a call
+  // takes it): the page asks it back at once, and a browser that refuses
+  // until the reader acts gets it back at the next key; the module goes on.
+  const contextState = () => page.evaluate(() => qvAudio.context.state);
+  const runningAgain = () => page.waitForFunction(() => qvAudio.context.state === 'running', null, { timeout: 5000 })
+    .then(() => true, () => false);
+  await page.evaluate(() => qvAudio.context.suspend());
+  check(await runningAgain(), `a suspended audio context is running again by itself (${await contextState()})`);
+  check((await framesOver(1000)) > 30000, 'the module plays on after the context came back by itself');
+  // A refusal, as a browser without a user gesture gives: the state change
+  // passes unheard, so only the next key can bring the sound back.
+  await page.evaluate(async () => {
+    const context = qvAudio.context;
+    const listener = context.onstatechange;
+    context.onstatechange = null;
+    await context.suspend();
+    await new Promise((done) => setTimeout(done, 100));  // the change event has passed
+    context.onstatechange = listener;
+  });
+  await page.waitForTimeout(300);
+  check((await contextState()) === 'suspended', 'the context stays suspended until the reader acts');
+  await page.keyboard.press('Shift');
+  check(await runningAgain(), `the next key brings the audio context back (${await contextState()})`);
+  const resumedFrames = await framesOver(1000);
+  check(resumedFrames > 30000 && resumedFrames < 60000, `module after the key: ${resumedFrames} frames in 1 s`);
 
   // Escape ends it: the quiet end screen, and the sound stops.
   await page.keyboard.press('Escape');
