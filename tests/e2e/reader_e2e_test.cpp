@@ -48,7 +48,7 @@ std::string capture(const std::string& command) {
 class ProgramUnderXvfb : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(onPath("Xvfb")) << "Xvfb is not installed (tools/setup.sh installs it)";
     for (const char* tool : {"xdotool", "import"}) ASSERT_TRUE(onPath(tool)) << tool << " is missing";
     dir_ = fs::temp_directory_path() / ("qv_e2e_" + std::to_string(getpid()));
     fs::create_directories(dir_);

@@ -73,7 +73,7 @@ class VirtualScreen {
 class SdlHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!screen_.up()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(screen_.up()) << "Xvfb did not start (tools/setup.sh installs it)";
     setenv("SDL_VIDEODRIVER", "x11", 1);
     unsetenv("WAYLAND_DISPLAY");
     ASSERT_EQ(host_.open("CODED BY TARVOSKELD :-)", 800, 600), 1) << SDL_GetError();
