@@ -11,21 +11,16 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { animatedRows, areaDifferences as areaDifferencesOf, referenceArea as referenceAreaOf } from '../web/pictures.mjs';
+import { CHROMIUM_ARGS, animatedRows, areaDifferences as areaDifferencesOf, checker, parseArgs, referenceArea as referenceAreaOf } from '../web/pictures.mjs';
 
-const args = {};
-for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const args = parseArgs();
 if (!args.page || !fs.existsSync(args.page)) {
   console.log(`FAIL: no page ${args.page} (cmake --workflow --preset dist writes it)`);
   process.exit(1);
 }
 const { chromium } = createRequire(import.meta.url)(path.resolve(args['node-modules'], 'playwright-core'));
 
-const failures = [];
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-};
+const { failures, check } = checker();
 
 const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'qv_single_page_'));
 const referenceArea = (name, options) => referenceAreaOf(args.magtool, workDir, name, options);
@@ -37,9 +32,7 @@ const context = await chromium.launchPersistentContext(path.join(workDir, 'profi
   executablePath: '/usr/bin/chromium',
   headless: true,
   viewport: { width: 1200, height: 924 },
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-         '--autoplay-policy=no-user-gesture-required'],
+  args: CHROMIUM_ARGS,
 });
 const pageErrors = [];
 const requests = [];

@@ -5,6 +5,29 @@ import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
 
+// Command-line options given as --name value pairs.
+export function parseArgs(argv = process.argv) {
+  const args = {};
+  for (let i = 2; i + 1 < argv.length; i += 2) args[argv[i].replace(/^--/, '')] = argv[i + 1];
+  return args;
+}
+
+// The flags every test starts Debian's chromium with (as root, headless, with
+// no network to reach and sound allowed without a gesture).
+export const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                              '--disable-background-networking', '--disable-component-update', '--disable-sync',
+                              '--autoplay-policy=no-user-gesture-required'];
+
+// Prints an ok or FAIL line per check and keeps what failed.
+export function checker() {
+  const failures = [];
+  const check = (ok, what) => {
+    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+    if (!ok) failures.push(what);
+  };
+  return { failures, check };
+}
+
 // The text area compared with the reference frames (as in the Linux test).
 export const AREA = { left: 20, top: 193, right: 767, bottom: 569 };
 

@@ -15,20 +15,15 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { areaDifferences, referenceArea as referenceAreaOf } from './pictures.mjs';
+import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea as referenceAreaOf } from './pictures.mjs';
 
-const args = {};
-for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const args = parseArgs();
 if (!args.page || !fs.existsSync(args.page)) {
   console.log(`FAIL: no page ${args.page} (cmake --build --preset web makes it)`);
   process.exit(1);
 }
 const { chromium } = createRequire(import.meta.url)(path.resolve(args['node-modules'], 'playwright-core'));
-const failures = [];
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-};
+const { failures, check } = checker();
 const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'qv_touch_e2e_'));
 const referenceArea = (name, options) => referenceAreaOf(args.magtool, workDir, name, options);
 const shots = args.shots;
@@ -38,9 +33,7 @@ const pageUrl = pathToFileURL(path.resolve(args.page)).href;
 const browser = await chromium.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-         '--autoplay-policy=no-user-gesture-required'],
+  args: CHROMIUM_ARGS,
 });
 const phone = (width, height) => browser.newContext({
   viewport: { width, height }, hasTouch: true, isMobile: true, deviceScaleFactor: 2,

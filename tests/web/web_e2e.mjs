@@ -14,26 +14,21 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { readPng } from './pictures.mjs';
+import { CHROMIUM_ARGS, checker, parseArgs, readPng } from './pictures.mjs';
 
-const args = {};
-for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const args = parseArgs();
 const webDir = args['web-dir'];
 const pageFiles = ['index.html', 'index.js', 'index.wasm'];
 if (!webDir || !pageFiles.every((f) => fs.existsSync(path.join(webDir, f)))) {
-  console.log(`SKIPPED: ${webDir}/index.html, .js or .wasm is missing; build the browser edition first ` +
+  console.log(`FAIL: ${webDir}/index.html, .js or .wasm is missing; build the browser edition first ` +
               '(cmake --preset web && cmake --build --preset web)');
-  process.exit(77);
+  process.exit(1);
 }
 const { chromium } = createRequire(import.meta.url)(path.resolve(args['node-modules'], 'playwright-core'));
 
 // The text area compared with the reference frames (as in the Linux test).
 const AREA = { left: 20, top: 193, right: 767, bottom: 569 };
-const failures = [];
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-};
+const { failures, check } = checker();
 
 
 // The text area of `magtool shot` with the given options, as base64 RGB.
@@ -83,9 +78,7 @@ const context = await chromium.launchPersistentContext(path.join(workDir, 'profi
   executablePath: '/usr/bin/chromium',
   headless: true,
   viewport: { width: 1200, height: 924 },  // the canvas shows at 1.5 CSS pixels per frame pixel
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-         '--autoplay-policy=no-user-gesture-required'],
+  args: CHROMIUM_ARGS,
 });
 const pageErrors = [];
 const requests = [];
