@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/frame_scaler.h"
-#include "host/pixel_converters.h"
+#include "host/common/frame_scaler.h"
+#include "host/common/pixel_converters.h"
 
 namespace {
 

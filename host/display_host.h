@@ -6,9 +6,14 @@
 // keys) and keeps the polled input that the accessors return. Input state only
 // changes inside `present` (and `open`).
 //
-// Two implementations: SdlDisplayHost (host/sdl_display_host.h, the real
-// screen) and HeadlessDisplayHost (host/headless_host.h, scripted input and
-// captured frames for tests). Nothing outside host/ includes SDL.
+// Implementations: SdlDisplayHost (host/sdl/, the desktop's screen),
+// Win32DisplayHost (host/win32/, the Windows build), WebDisplayHost
+// (host/web/, the browser's canvas) and HeadlessDisplayHost (host/headless/,
+// scripted input and captured frames for tests and tools). They keep their
+// polled input in one shared record (host/common/polled_input.h), so the
+// rules below hold alike for all four; tests/host/display_host_contract.h
+// checks them on each host that can run on the build machine. Nothing outside
+// host/ includes SDL.
 #pragma once
 
 #include <cstdint>

@@ -6,8 +6,9 @@
 // know which part of the buffer it may rewrite. Shutting down is reset (stop
 // playing), unprepare (forget the buffer) and close.
 //
-// Implementations: SdlLoopingAudioOutput (host/sdl/, the real device) and
-// FakeLoopingAudioOutput (host/fake_looping_audio_output.h, tests and tools).
+// Implementations: SdlLoopingAudioOutput (host/sdl/), Win32LoopingAudioOutput
+// (host/win32/), the browser's (host/web/web_audio.h) and
+// FakeLoopingAudioOutput (host/headless/, tests and tools).
 #pragma once
 
 #include <cstddef>

@@ -19,7 +19,7 @@ using PlatformLoopingAudioOutput = Win32LoopingAudioOutput;
 #include "host/sdl/sdl_display_host.h"
 #include "host/sdl/sdl_looping_audio_output.h"
 #include "host/sdl/sdl_wave_output.h"
-#include "host/system_clock.h"
+#include "host/sdl/system_clock.h"
 
 namespace host {
 using PlatformDisplayHost = SdlDisplayHost;

@@ -10,8 +10,9 @@
 // `close` has returned. Operations return 0 or an error code; `errorText`
 // describes a code and `showError` presents a device error to the user.
 //
-// Implementations: SdlWaveOutput (host/sdl/sdl_wave_output.h, the real device)
-// and FakeWaveOutput (host/fake_wave_output.h, played by hand in tests).
+// Implementations: SdlWaveOutput (host/sdl/), Win32WaveOutput (host/win32/),
+// the browser's (host/web/web_audio.h) and FakeWaveOutput (host/headless/,
+// played by hand in tests).
 #pragma once
 
 #include <cstdint>

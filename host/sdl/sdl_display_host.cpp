@@ -429,12 +429,12 @@ void SdlDisplayHost::readHeldInput() {
   // since before the window existed would never be seen: read the real state
   // once the window is there.
   SDL_PumpEvents();
-  if (leftButtonDownNow(window_) && left_.state() == 0) {
-    left_.press();
+  if (leftButtonDownNow(window_) && input_.leftButton() == 0) {
+    input_.pressButton();
     buttonHeldAtStart_ = true;
   }
-  if (keyDown_[kKeyEscape] == 0 && escapeDownNow(window_)) {
-    setKey(kKeyEscape, true);
+  if (!input_.keyDown(kKeyEscape) && escapeDownNow(window_)) {
+    input_.key(kKeyEscape, true);
     keyOfScancode_[SDL_SCANCODE_ESCAPE] = kKeyEscape;
     escapeHeldAtStart_ = true;
   }
@@ -446,24 +446,24 @@ void SdlDisplayHost::drainEvents() {
 }
 
 void SdlDisplayHost::pumpEvents() {
-  left_.beginPoll();
+  input_.beginPoll();
   drainEvents();
   // A button held since before the window existed may be released where the
   // window never hears of it (the press grabbed the pointer for another
   // window): follow the real state until it is up.
   if (buttonHeldAtStart_ && window_ != nullptr) {
-    if (!left_.down) {
+    if (!input_.buttonDown()) {
       buttonHeldAtStart_ = false;
     } else if (!leftButtonDownNow(window_)) {
-      left_.release();
+      input_.releaseButton();
       buttonHeldAtStart_ = false;
     }
   }
   if (escapeHeldAtStart_ && window_ != nullptr) {
-    if (keyDown_[kKeyEscape] == 0) {
+    if (!input_.keyDown(kKeyEscape)) {
       escapeHeldAtStart_ = false;
     } else if (!escapeDownNow(window_)) {
-      setKey(kKeyEscape, false);
+      input_.key(kKeyEscape, false);
       keyOfScancode_[SDL_SCANCODE_ESCAPE] = 0;
       escapeHeldAtStart_ = false;
     }
@@ -482,18 +482,11 @@ void SdlDisplayHost::setPointer(int32_t windowX, int32_t windowY) {
   }
   if (scaler_.configured()) {
     const FramePoint p = screenToFrame(scaler_.area(), width_, height_, static_cast<int32_t>(x), static_cast<int32_t>(y));
-    mouseX_ = p.x;
-    mouseY_ = p.y;
+    input_.movePointer(p.x, p.y);
   } else {
-    mouseX_ = std::clamp<int32_t>(static_cast<int32_t>(x), 0, width_ - 1);
-    mouseY_ = std::clamp<int32_t>(static_cast<int32_t>(y), 0, height_ - 1);
+    input_.movePointer(std::clamp<int32_t>(static_cast<int32_t>(x), 0, width_ - 1),
+                       std::clamp<int32_t>(static_cast<int32_t>(y), 0, height_ - 1));
   }
-}
-
-void SdlDisplayHost::setKey(int32_t virtualKey, bool down) {
-  if (virtualKey < 0 || virtualKey >= 256) return;
-  if (down && !keyDown_[virtualKey]) keyPressed_[virtualKey] = 1;
-  keyDown_[virtualKey] = down ? 1 : 0;
 }
 
 void SdlDisplayHost::requestClose() {
@@ -536,9 +529,9 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP:
       if (e.button.button == SDL_BUTTON_LEFT) {
         if (e.type == SDL_MOUSEBUTTONDOWN) {
-          left_.press();
+          input_.pressButton();
         } else {
-          left_.release();
+          input_.releaseButton();
         }
       }
       break;
@@ -546,7 +539,7 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
       int32_t dy = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) dy = -dy;
       if (dy == 0 && e.wheel.x != 0) break;  // a sideways tilt is not a notch
-      wheel_ += dy < 0 ? -1 : 1;
+      input_.wheelNotch(dy);
       break;
     }
     case SDL_KEYDOWN:
@@ -561,7 +554,7 @@ void SdlDisplayHost::handleEvent(const SDL_Event& e) {
         key = keyOfScancode_[static_cast<std::size_t>(scancode)];
       }
       if (known) keyOfScancode_[static_cast<std::size_t>(scancode)] = static_cast<int16_t>(down && key > 0 ? key : 0);
-      setKey(key, down);
+      input_.key(key, down);
       if (down && key == kKeyEscape) requestClose();
       break;
     }
@@ -676,16 +669,6 @@ void SdlDisplayHost::close() {
   }
   followScreen_ = false;
   giveBackEndSignals();
-}
-
-int16_t SdlDisplayHost::asyncKeyState(int32_t virtualKey) {
-  if (virtualKey < 0 || virtualKey >= 256) return 0;
-  // A press that was released again before this query still reads as down
-  // once: a tap shorter than one frame is not lost.
-  uint16_t value = keyDown_[virtualKey] || keyPressed_[virtualKey] ? 0x8000u : 0u;
-  if (keyPressed_[virtualKey]) value |= 0x0001u;
-  keyPressed_[virtualKey] = 0;
-  return static_cast<int16_t>(value);
 }
 
 void SdlDisplayHost::showCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }

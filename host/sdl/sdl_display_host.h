@@ -8,7 +8,7 @@
 // mode exists or the switch is refused, the window covers the whole desktop
 // (placed and sized by the host itself, so that a screen without a window
 // manager is covered too) and the frame is scaled to it, 4:3 and centred
-// between black bars (host/frame_scaler.h). Either way `present` writes into
+// between black bars (host/common/frame_scaler.h). Either way `present` writes into
 // the window's own surface (plain memory in the display's format: no renderer,
 // no texture, no GL), the converter chosen from that surface's format, and
 // the pointer is mapped from the screen back to frame pixels, clamped to the
@@ -32,7 +32,8 @@
 // (exit status chosen by the program) with the reason and the variables
 // that choose the display.
 //
-// Input: a quick click between two presents reads as one press (ButtonLatch);
+// Input (host/common/polled_input.h): a quick click between two presents reads
+// as one press;
 // a button or Escape already held when the window appears is read from SDL's
 // global mouse state and keyboard state; the keypad's navigation keys (NumLock
 // off) are their main-block twins.
@@ -42,10 +43,10 @@
 #include <cstdint>
 #include <string>
 
-#include "host/button_latch.h"
 #include "host/display_host.h"
-#include "host/frame_scaler.h"
-#include "host/pixel_converters.h"
+#include "host/common/frame_scaler.h"
+#include "host/common/pixel_converters.h"
+#include "host/common/polled_input.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -68,12 +69,12 @@ class SdlDisplayHost final : public DisplayHost {
   int32_t open(const std::string& title, int32_t width, int32_t height) override;
   int32_t present(const uint32_t* pixels) override;
   void close() override;
-  int32_t mouseX() override { return mouseX_; }
-  int32_t mouseY() override { return mouseY_; }
-  int32_t leftButton() override { return left_.state(); }
-  uint32_t leftButtonPresses() override { return left_.presses; }
-  int32_t wheelPosition() override { return wheel_; }
-  int16_t asyncKeyState(int32_t virtualKey) override;
+  int32_t mouseX() override { return input_.mouseX(); }
+  int32_t mouseY() override { return input_.mouseY(); }
+  int32_t leftButton() override { return input_.leftButton(); }
+  uint32_t leftButtonPresses() override { return input_.leftButtonPresses(); }
+  int32_t wheelPosition() override { return input_.wheelPosition(); }
+  int16_t asyncKeyState(int32_t virtualKey) override { return input_.asyncKeyState(virtualKey); }
   void showCursor(bool visible) override;
   // 1 once SIGINT, SIGTERM or SIGHUP arrived while the display was open (the
   // host takes them over in `open` and gives them back in `close`).
@@ -100,7 +101,6 @@ class SdlDisplayHost final : public DisplayHost {
   void setPointer(int32_t windowX, int32_t windowY);
   void handleEvent(const SDL_Event& event);
   void requestClose();
-  void setKey(int32_t virtualKey, bool down);
   bool takeSurface();
   void paceToRefresh();
   void fitWindowToScreen(bool atOnce);
@@ -136,14 +136,9 @@ class SdlDisplayHost final : public DisplayHost {
   uint64_t refreshPeriod_ = 0;  // performance-counter ticks per refresh
   uint64_t lastFrame_ = 0;      // counter value of the previous frame, 0 = none yet
 
-  int32_t mouseX_ = 0;
-  int32_t mouseY_ = 0;
-  ButtonLatch left_;
+  PolledInput input_;
   bool buttonHeldAtStart_ = false;  // follow the global state until released
   bool escapeHeldAtStart_ = false;
-  int32_t wheel_ = 0;
-  std::array<uint8_t, 256> keyDown_{};
-  std::array<uint8_t, 256> keyPressed_{};
   std::array<int16_t, 512> keyOfScancode_{};  // the virtual key each held scancode pressed (0 = none)
 };
 

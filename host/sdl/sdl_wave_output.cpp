@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/wave_notify.h"
+#include "host/common/wave_notify.h"
 
 namespace host {
 

@@ -291,7 +291,7 @@ bool Win32DisplayHost::clearOffscreen() {
 // present
 
 void Win32DisplayHost::pumpMessages() {
-  left_.beginPoll();
+  input_.beginPoll();
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
@@ -440,19 +440,18 @@ void Win32DisplayHost::requestClose() {
 void Win32DisplayHost::keyMessage(WPARAM wParam, LPARAM lParam, bool down) {
   const uint32_t key = static_cast<uint32_t>(wParam) & 0xFFu;
   const bool repeat = (static_cast<uint32_t>(lParam) & (1u << 30)) != 0;  // was down before this message
-  if (down && !repeat) keyPressed_[key] = 1;
+  if (down && !repeat) input_.notePress(static_cast<int32_t>(key));
 }
 
 void Win32DisplayHost::pointerMessage(LPARAM lParam) {
   if (mode_ == Mode::Scaled) {
     // Screen pixels back to frame pixels through the scaler's rectangle.
     const FramePoint p = screenToFrame(scaler_.area(), width_, height_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-    mouseX_ = p.x;
-    mouseY_ = p.y;
+    input_.movePointer(p.x, p.y);
     return;
   }
-  mouseX_ = static_cast<int32_t>(LOWORD(lParam));  // unsigned 16-bit client coordinates
-  mouseY_ = static_cast<int32_t>(HIWORD(lParam));
+  // unsigned 16-bit client coordinates
+  input_.movePointer(static_cast<int32_t>(LOWORD(lParam)), static_cast<int32_t>(HIWORD(lParam)));
 }
 
 LRESULT Win32DisplayHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -482,10 +481,10 @@ LRESULT Win32DisplayHost::handleMessage(HWND window, UINT message, WPARAM wParam
       pointerMessage(lParam);
       return 0;
     case WM_LBUTTONDOWN:
-      left_.press();
+      input_.pressButton();
       return 0;
     case WM_LBUTTONUP:
-      left_.release();
+      input_.releaseButton();
       return 0;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
@@ -494,7 +493,7 @@ LRESULT Win32DisplayHost::handleMessage(HWND window, UINT message, WPARAM wParam
       if (wParam != 0) endRequested_ = 1;
       return 0;
     case WM_MOUSEWHEEL:
-      wheel_ += GET_WHEEL_DELTA_WPARAM(wParam) < 0 ? -1 : 1;
+      input_.wheelNotch(GET_WHEEL_DELTA_WPARAM(wParam));
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -503,7 +502,6 @@ LRESULT Win32DisplayHost::handleMessage(HWND window, UINT message, WPARAM wParam
 
 int16_t Win32DisplayHost::asyncKeyState(int32_t virtualKey) {
   if (virtualKey < 0 || virtualKey >= 256) return 0;
-  const std::size_t key = static_cast<std::size_t>(virtualKey);
   // Down comes from the system's key state; a press from the key-down
   // messages this host dispatched. A key that went down and up again between
   // two queries then still reads 0x8001 once, where the system alone would
@@ -512,11 +510,7 @@ int16_t Win32DisplayHost::asyncKeyState(int32_t virtualKey) {
   // a frame before its message is dispatched, and the two together would
   // count one press twice.
   const bool down = (static_cast<uint16_t>(GetAsyncKeyState(virtualKey)) & 0x8000u) != 0;
-  const bool pressed = keyPressed_[key] != 0;
-  keyPressed_[key] = 0;
-  uint16_t value = down || pressed ? 0x8000u : 0u;
-  if (pressed) value |= 0x0001u;
-  return static_cast<int16_t>(value);
+  return input_.asyncKeyState(virtualKey, down);
 }
 
 void Win32DisplayHost::showCursor(bool visible) { ShowCursor(visible ? TRUE : FALSE); }

@@ -17,14 +17,15 @@
 //               as large as it fits (crisp, centred, black bars), blitted 1:1
 //               through a clipper; pointer positions are mapped back to frame
 //               pixels.
-// The converter comes from the primary surface's pixel format (host/pixel_converters.h).
+// The converter comes from the primary surface's pixel format (host/common/pixel_converters.h).
 //
 // `present` pumps the thread's messages (the window procedure runs there:
 // activation, keys, close, pointer, buttons, wheel), then draws while the
 // application is active. Input state changes only inside message dispatch.
-// The left button goes through a ButtonLatch, so a press and release between
-// two presents still reads as one press; keys pressed and released between
-// two queries still read 0x8001 once (GetAsyncKeyState alone would say 0x0001).
+// The polled input is the hosts' shared record (host/common/polled_input.h):
+// a press and release of the left button between two presents still reads as
+// one press; keys pressed and released between two queries still read 0x8001
+// once (GetAsyncKeyState alone would say 0x0001).
 //
 // The screen saver is switched off while the host is open and put back as it
 // was by `close`.
@@ -37,10 +38,10 @@
 #include <string>
 #include <vector>
 
-#include "host/button_latch.h"
 #include "host/display_host.h"
-#include "host/frame_scaler.h"
-#include "host/pixel_converters.h"
+#include "host/common/frame_scaler.h"
+#include "host/common/pixel_converters.h"
+#include "host/common/polled_input.h"
 
 struct IDirectDraw;
 struct IDirectDrawSurface;
@@ -62,11 +63,11 @@ class Win32DisplayHost final : public DisplayHost {
   int32_t open(const std::string& title, int32_t width, int32_t height) override;
   int32_t present(const uint32_t* pixels) override;
   void close() override;
-  int32_t mouseX() override { return mouseX_; }
-  int32_t mouseY() override { return mouseY_; }
-  int32_t leftButton() override { return left_.state(); }
-  uint32_t leftButtonPresses() override { return left_.presses; }
-  int32_t wheelPosition() override { return wheel_; }
+  int32_t mouseX() override { return input_.mouseX(); }
+  int32_t mouseY() override { return input_.mouseY(); }
+  int32_t leftButton() override { return input_.leftButton(); }
+  uint32_t leftButtonPresses() override { return input_.leftButtonPresses(); }
+  int32_t wheelPosition() override { return input_.wheelPosition(); }
   int16_t asyncKeyState(int32_t virtualKey) override;
   void showCursor(bool visible) override;
   // Set when Windows ends the session (log-off, shut-down).
@@ -152,11 +153,7 @@ class Win32DisplayHost final : public DisplayHost {
   // polled input
   int32_t active_ = 0;
   int32_t endRequested_ = 0;
-  int32_t mouseX_ = 0;
-  int32_t mouseY_ = 0;
-  ButtonLatch left_;
-  int32_t wheel_ = 0;
-  std::array<uint8_t, 256> keyPressed_{};  // a key-down message since the last query of that key
+  PolledInput input_;  // keys: the presses only; the system keeps their down state
 };
 
 }  // namespace host

@@ -27,7 +27,7 @@
 #include <mutex>
 
 #include "host/looping_audio_output.h"
-#include "host/wave_position.h"
+#include "host/common/wave_position.h"
 
 namespace host {
 

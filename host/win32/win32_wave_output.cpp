@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "host/wave_notify.h"
+#include "host/common/wave_notify.h"
 
 namespace host {
 namespace {

@@ -27,8 +27,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/frame_scaler.h"
-#include "host/pixel_converters.h"
+#include "host/common/frame_scaler.h"
+#include "host/common/pixel_converters.h"
 #include "tests/e2e/child_process.h"
 #include "tools/dev/imageio/png.h"
 

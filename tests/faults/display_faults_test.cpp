@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "app/program.h"
-#include "host/fake_looping_audio_output.h"
-#include "host/fake_wave_output.h"
-#include "host/headless_host.h"
-#include "host/pixel_converters.h"
+#include "host/headless/fake_looping_audio_output.h"
+#include "host/headless/fake_wave_output.h"
+#include "host/headless/headless_host.h"
+#include "host/common/pixel_converters.h"
 #include "host/sdl/sdl_display_host.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/fake_looping_audio_output.h"
+#include "host/headless/fake_looping_audio_output.h"
 #include "xm/module_player.h"
 #include "xm/offline_renderer.h"
 

@@ -3,7 +3,7 @@
 // scaler against a per-pixel reference in every display format (odd sizes,
 // 640 x 480, 3840 x 2160, unaligned areas), bars left untouched, and edges
 // that stay crisp. Also the button latch that keeps quick clicks.
-#include "host/frame_scaler.h"
+#include "host/common/frame_scaler.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "host/button_latch.h"
+#include "host/common/button_latch.h"
 
 namespace host {
 namespace {

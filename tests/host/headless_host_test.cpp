@@ -1,6 +1,6 @@
 // The headless host and virtual clock: scripted input, key-state rules,
 // wheel counting, frame capture and the virtual timer.
-#include "host/headless_host.h"
+#include "host/headless/headless_host.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The eight pixel converters against the per-pixel rule, on edge pixels,
 // random pixels and every row length that leaves a partial group.
-#include "host/pixel_converters.h"
+#include "host/common/pixel_converters.h"
 
 #include <gtest/gtest.h>
 

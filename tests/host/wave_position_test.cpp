@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/wave_position.h"
+#include "host/common/wave_position.h"
 
 namespace host {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/display_host.h"
-#include "host/web_input.h"
+#include "host/web/web_input.h"
 
 namespace {
 

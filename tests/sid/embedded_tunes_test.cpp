@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "host/fake_wave_output.h"
+#include "host/headless/fake_wave_output.h"
 #include "sid/sid_player.h"
 #include "sid/tune_renderer.h"
 

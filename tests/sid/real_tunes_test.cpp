@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/fake_wave_output.h"
+#include "host/headless/fake_wave_output.h"
 #include "sid/sid_player.h"
 #include "sid/tune_renderer.h"
 

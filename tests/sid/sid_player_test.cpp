@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/fake_wave_output.h"
+#include "host/headless/fake_wave_output.h"
 #include "sid/sid_player.h"
 #include "sid/tune_renderer.h"
 #include "tests/sid/sid_test_util.h"

@@ -27,9 +27,9 @@
 
 #include "app/navigation.h"
 #include "app/program.h"
-#include "host/fake_looping_audio_output.h"
-#include "host/fake_wave_output.h"
-#include "host/headless_host.h"
+#include "host/headless/fake_looping_audio_output.h"
+#include "host/headless/fake_wave_output.h"
+#include "host/headless/headless_host.h"
 
 namespace soak {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/frame_scaler.h"
-#include "host/pixel_converters.h"
+#include "host/common/frame_scaler.h"
+#include "host/common/pixel_converters.h"
 #include "host/win32/win32_display_host.h"
 
 namespace {

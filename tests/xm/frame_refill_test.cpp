@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/fake_looping_audio_output.h"
+#include "host/headless/fake_looping_audio_output.h"
 #include "tests/xm/xm_builder.h"
 #include "xm/module_player.h"
 

@@ -1,4 +1,4 @@
-#include "host/system_clock.h"
+#include "host/sdl/system_clock.h"
 
 #include <thread>
 

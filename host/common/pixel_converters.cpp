@@ -1,4 +1,4 @@
-#include "host/pixel_converters.h"
+#include "host/common/pixel_converters.h"
 
 #include <bit>
 #include <cstring>

@@ -2,9 +2,10 @@
 // screen, for tests and tools.
 //
 // The headless host behaves like the real one towards the program: input
-// state changes only inside `present` (and `open`), keys follow the
-// asynchronous key-state rules of host/display_host.h, the wheel moves by one per event, pointer
-// coordinates are unsigned 16-bit values. Input is scripted ahead of time,
+// state changes only inside `present` (and `open`) and is kept in the record
+// every host shares (host/common/polled_input.h: the key-state rules of
+// host/display_host.h, one wheel step per event, pointer coordinates as
+// unsigned 16-bit values). Input is scripted ahead of time,
 // keyed by the number of the present that applies it (1 = the first present)
 // or by virtual time, or pushed from a hook that runs at the start of every
 // present. Every present is counted; the last shown frame is kept and can be
@@ -17,14 +18,13 @@
 // `exitRequested` rather than ending the test process.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "host/button_latch.h"
+#include "host/common/polled_input.h"
 #include "host/display_host.h"
 
 namespace host {
@@ -118,12 +118,12 @@ class HeadlessDisplayHost final : public DisplayHost {
   int32_t open(const std::string& title, int32_t width, int32_t height) override;
   int32_t present(const uint32_t* pixels) override;
   void close() override;
-  int32_t mouseX() override { return mouseX_; }
-  int32_t mouseY() override { return mouseY_; }
-  int32_t leftButton() override { return left_.state(); }
-  uint32_t leftButtonPresses() override { return left_.presses; }
-  int32_t wheelPosition() override { return wheel_; }
-  int16_t asyncKeyState(int32_t virtualKey) override;
+  int32_t mouseX() override { return input_.mouseX(); }
+  int32_t mouseY() override { return input_.mouseY(); }
+  int32_t leftButton() override { return input_.leftButton(); }
+  uint32_t leftButtonPresses() override { return input_.leftButtonPresses(); }
+  int32_t wheelPosition() override { return input_.wheelPosition(); }
+  int16_t asyncKeyState(int32_t virtualKey) override { return input_.asyncKeyState(virtualKey); }
   void showCursor(bool visible) override { cursorVisible_ = visible; }
   int32_t endRequested() override { return endRequested_ ? 1 : 0; }
 
@@ -157,12 +157,7 @@ class HeadlessDisplayHost final : public DisplayHost {
   bool cursorVisible_ = true;
   bool endRequested_ = false;
 
-  int32_t mouseX_ = 0;
-  int32_t mouseY_ = 0;
-  ButtonLatch left_;
-  int32_t wheel_ = 0;
-  std::array<uint8_t, 256> keyDown_{};
-  std::array<uint8_t, 256> keyPressed_{};
+  PolledInput input_;
 };
 
 }  // namespace host

@@ -4,11 +4,10 @@
 // the events queued between two frames.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
-#include "host/button_latch.h"
+#include "host/common/polled_input.h"
 
 namespace host {
 
@@ -45,25 +44,20 @@ class WheelNotches {
 // so that it can be tested natively.
 class WebInput {
  public:
-  // Applies the events queued since the previous frame, in order.
+  // Applies the events queued since the previous frame, in order (one poll).
   void apply(const std::vector<WebInputEvent>& events);
 
-  int32_t mouseX() const { return mouseX_; }
-  int32_t mouseY() const { return mouseY_; }
+  int32_t mouseX() const { return state_.mouseX(); }
+  int32_t mouseY() const { return state_.mouseY(); }
   // A press released again before this frame's events were applied still
   // reads as down until the next frame: a quick click is seen once.
-  int32_t leftButton() const { return left_.state(); }
-  uint32_t leftButtonPresses() const { return left_.presses; }
-  int32_t wheelPosition() const { return wheel_; }
-  int16_t asyncKeyState(int32_t virtualKey);
+  int32_t leftButton() const { return state_.leftButton(); }
+  uint32_t leftButtonPresses() const { return state_.leftButtonPresses(); }
+  int32_t wheelPosition() const { return state_.wheelPosition(); }
+  int16_t asyncKeyState(int32_t virtualKey) { return state_.asyncKeyState(virtualKey); }
 
  private:
-  int32_t mouseX_ = 0;
-  int32_t mouseY_ = 0;
-  ButtonLatch left_;
-  int32_t wheel_ = 0;
-  std::array<uint8_t, 256> keyDown_{};
-  std::array<uint8_t, 256> keyPressed_{};
+  PolledInput state_;
 };
 
 }  // namespace host

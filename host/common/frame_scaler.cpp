@@ -1,4 +1,4 @@
-#include "host/frame_scaler.h"
+#include "host/common/frame_scaler.h"
 
 #include <algorithm>
 #include <cstring>

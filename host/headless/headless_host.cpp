@@ -1,4 +1,4 @@
-#include "host/headless_host.h"
+#include "host/headless/headless_host.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,28 +47,23 @@ int32_t HeadlessDisplayHost::open(const std::string& title, int32_t width, int32
 void HeadlessDisplayHost::apply(const InputEvent& e) {
   switch (e.kind) {
     case InputKind::PointerMove:
-      // Client coordinates arrive as unsigned 16-bit values.
-      mouseX_ = e.a & 0xFFFF;
-      mouseY_ = e.b & 0xFFFF;
+      input_.movePointer(e.a, e.b);
       break;
     case InputKind::ButtonDown:
-      left_.press();
+      input_.pressButton();
       break;
     case InputKind::ButtonUp:
-      left_.release();
+      input_.releaseButton();
       break;
     case InputKind::Wheel:
-      wheel_ += e.a < 0 ? -1 : 1;
+      input_.wheelNotch(e.a);
       break;
     case InputKind::KeyDown:
-      if (e.a >= 0 && e.a < 256) {
-        if (!keyDown_[e.a]) keyPressed_[e.a] = 1;
-        keyDown_[e.a] = 1;
-        if (e.a == kKeyEscape && exitOnClose_) exitRequested_ = true;
-      }
+      input_.key(e.a, true);
+      if (e.a == kKeyEscape && exitOnClose_) exitRequested_ = true;
       break;
     case InputKind::KeyUp:
-      if (e.a >= 0 && e.a < 256) keyDown_[e.a] = 0;
+      input_.key(e.a, false);
       break;
     case InputKind::CloseRequest:
       if (exitOnClose_) exitRequested_ = true;
@@ -86,7 +81,7 @@ int32_t HeadlessDisplayHost::present(const uint32_t* pixels) {
                  static_cast<long long>(presentLimit_));
     std::abort();
   }
-  left_.beginPoll();  // a click within one pump still reads as one press
+  input_.beginPoll();  // a click within one pump still reads as one press
   if (presentHook_) {
     inPresent_ = true;
     presentHook_(presents_);
@@ -121,16 +116,6 @@ void HeadlessDisplayHost::close() {
 uint32_t HeadlessDisplayHost::lastPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_ || lastFrame_.empty()) return 0;
   return lastFrame_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
-}
-
-int16_t HeadlessDisplayHost::asyncKeyState(int32_t virtualKey) {
-  if (virtualKey < 0 || virtualKey >= 256) return 0;
-  // A press that was released again before this query still reads as down
-  // once: a tap shorter than one frame is not lost.
-  uint16_t value = keyDown_[virtualKey] || keyPressed_[virtualKey] ? 0x8000u : 0u;
-  if (keyPressed_[virtualKey]) value |= 0x0001u;
-  keyPressed_[virtualKey] = 0;
-  return static_cast<int16_t>(value);
 }
 
 }  // namespace host

@@ -1,4 +1,4 @@
-#include "host/fake_wave_output.h"
+#include "host/headless/fake_wave_output.h"
 
 #include <algorithm>
 

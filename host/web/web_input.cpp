@@ -1,4 +1,4 @@
-#include "host/web_input.h"
+#include "host/web/web_input.h"
 
 #include <cmath>
 
@@ -66,47 +66,34 @@ int32_t WheelNotches::add(double deltaY, uint32_t deltaMode) {
 }
 
 void WebInput::apply(const std::vector<WebInputEvent>& events) {
-  left_.beginPoll();
+  state_.beginPoll();
   for (const WebInputEvent& e : events) {
     switch (e.kind) {
       case WebInputEvent::kKeyWentDown:
+        state_.key(e.a, true);
+        break;
       case WebInputEvent::kKeyWentUp:
-        if (e.a >= 0 && e.a < 256) {
-          const bool down = e.kind == WebInputEvent::kKeyWentDown;
-          if (down && !keyDown_[static_cast<size_t>(e.a)]) keyPressed_[static_cast<size_t>(e.a)] = 1;
-          keyDown_[static_cast<size_t>(e.a)] = down ? 1 : 0;
-        }
+        state_.key(e.a, false);
         break;
       case WebInputEvent::kMove:
-        mouseX_ = e.a & 0xFFFF;
-        mouseY_ = e.b & 0xFFFF;
+        state_.movePointer(e.a, e.b);
         break;
       case WebInputEvent::kButtonDown:
-        left_.press();
+        state_.pressButton();
         break;
       case WebInputEvent::kButtonUp:
-        left_.release();
+        state_.releaseButton();
         break;
       case WebInputEvent::kWheel:
-        wheel_ += e.a < 0 ? -1 : 1;
+        state_.wheelNotch(e.a);
         break;
       case WebInputEvent::kBlur:
         // Keys and the button released while the page had no focus never
         // report their release: take everything as released.
-        keyDown_.fill(0);
-        left_.release();
+        state_.releaseAll();
         break;
     }
   }
-}
-
-int16_t WebInput::asyncKeyState(int32_t virtualKey) {
-  if (virtualKey < 0 || virtualKey >= 256) return 0;
-  const size_t k = static_cast<size_t>(virtualKey);
-  uint16_t value = keyDown_[k] || keyPressed_[k] ? 0x8000u : 0u;
-  if (keyPressed_[k]) value |= 0x0001u;
-  keyPressed_[k] = 0;
-  return static_cast<int16_t>(value);
 }
 
 }  // namespace host

@@ -18,7 +18,7 @@
 //
 // A poll is one pump of the display's events: call `beginPoll` before the
 // events of each pump are applied. Platform-neutral; the SDL, Windows and
-// browser hosts and the headless host share it.
+// browser hosts and the headless host share it (through PolledInput).
 #pragma once
 
 #include <cstdint>

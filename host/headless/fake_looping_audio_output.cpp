@@ -1,4 +1,4 @@
-#include "host/fake_looping_audio_output.h"
+#include "host/headless/fake_looping_audio_output.h"
 
 #include <chrono>
 

@@ -34,7 +34,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/pixel_converters.h"
+#include "host/common/pixel_converters.h"
 
 namespace host {
 
