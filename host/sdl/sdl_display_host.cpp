@@ -264,121 +264,26 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   if (window_ != nullptr || width <= 0 || height <= 0) return 0;
   width_ = width;
   height_ = height;
-
-  // The program reads Escape itself and ignores close requests; SIGINT,
-  // SIGTERM and SIGHUP are the host's own (see endRequested), not SDL's quit
-  // event.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // The window surface must stay plain memory written to the screen by the
-  // video driver. Left alone, SDL's X11 video start-up probes an OpenGL
-  // context and may back window surfaces with a GL texture, and the GL driver
-  // alone costs the process some 90 MB of resident memory.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (!displayNamed()) {
-    reportNoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
-    return 0;
-  }
-  // From here on a signal must not leave the screen in a mode set below: it
-  // only raises a flag that the program's loops read (`close` gives the
-  // signals back).
-  takeEndSignals();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    giveBackEndSignals();
-    reportNoDisplay(std::string("the display server cannot be reached (") + SDL_GetError() + "; " +
-                    variableText("DISPLAY") + ", " + variableText("WAYLAND_DISPLAY") + ", " +
-                    variableText("SDL_VIDEODRIVER") + ")");
-    return 0;
-  }
-  videoStarted_ = true;
-  if (!usableVideoDriver(SDL_GetCurrentVideoDriver())) {
-    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "none";
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    if (chosen != nullptr && chosen[0] != '\0') {
-      reportNoDisplay(std::string("SDL_VIDEODRIVER=") + chosen + " gives SDL's '" + driver + "' driver, which shows nothing");
-    } else {
-      // SDL falls back to a driver without a screen when the server named
-      // does not answer.
-      reportNoDisplay("the display server cannot be reached (" + variableText("DISPLAY") + ", " +
-                      variableText("WAYLAND_DISPLAY") + "; SDL fell back to its '" + driver + "' driver)");
-    }
-    close();
-    return 0;
-  }
-
+  if (!startVideo()) return 0;
   if (ask_ == 1) windowed_ = askFullScreen(question_, title) ? 0 : 1;
 
-  Uint32 windowFlags = SDL_WINDOW_HIDDEN;
-  SDL_DisplayMode mode{};
-  bool exactMode = false;
-  if (windowed_ == 0) {
-    // A display mode of the frame's size, deepest first, that a converter can fill.
-    const int modes = SDL_GetNumDisplayModes(0);
-    for (int depth : {32, 24, 16}) {
-      for (int i = 0; i < modes && !exactMode; ++i) {
-        SDL_DisplayMode m{};
-        PixelFormatKey key{};
-        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w != width || m.h != height) continue;
-        if (!formatKeyOf(m.format, key) || key.bitCount != depth || findPixelConverter(key) == nullptr) continue;
-        mode = m;
-        format_ = key;
-        exactMode = true;
-      }
-      if (exactMode) break;
-    }
-  } else if (popup_ != 0) {
-    windowFlags |= SDL_WINDOW_BORDERLESS;
-  }
-
-  if (exactMode) {
-    // At the screen's origin, where the new mode shows its top-left corner:
-    // without a window manager nobody moves the window there.
-    SDL_Rect origin{};
-    if (SDL_GetDisplayBounds(0, &origin) != 0) origin = {};
-    window_ = SDL_CreateWindow(title.c_str(), origin.x, origin.y, width, height, windowFlags);
-    if (window_ == nullptr) {
-      close();
-      return 0;
-    }
-    exclusive_ = SDL_SetWindowDisplayMode(window_, &mode) == 0 && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) == 0;
-    if (!exclusive_) {
-      // The mode switch was refused (a compositor, a remote display): scaled instead.
-      SDL_DestroyWindow(window_);
-      window_ = nullptr;
-    }
-  }
-  if (window_ == nullptr && windowed_ == 0) {
-    // Scaled full screen: a borderless window covering the desktop. It is
-    // created at the desktop's place and size so that it covers the screen
-    // also where no window manager acts on the full-screen request.
-    SDL_Rect bounds{};
-    if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
-      close();
-      return 0;
-    }
-    window_ = SDL_CreateWindow(title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                               windowFlags | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-  } else if (window_ == nullptr) {
-    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
-  }
-  if (window_ == nullptr) {
-    close();
-    return 0;
+  // Full screen: exclusively in a mode of the frame's size where there is one
+  // and the switch is allowed, else scaled over the desktop.
+  bool created = false;
+  if (windowed_ != 0) {
+    created = openPlainWindow(title);
+  } else {
+    const int mode = chooseExclusiveMode();
+    created = mode < 0 || openExclusive(title, mode);
+    if (created && window_ == nullptr) created = openScaled(title);
   }
   // The surface's own format decides the converter: a mode's format and the
   // window's memory format need not agree (X11 keeps 24-bit colour in 32-bit words).
-  if (!takeSurface()) {
+  if (!created || window_ == nullptr || !takeSurface()) {
     close();
     return 0;
   }
-
-  SDL_DisplayMode current{};
-  const int display = SDL_GetWindowDisplayIndex(window_);
-  refreshRate_ = kDefaultRefreshRate;
-  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &current) == 0 && current.refresh_rate > 0) {
-    refreshRate_ = current.refresh_rate;
-  }
-  refreshPeriod_ = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(refreshRate_);
-  lastFrame_ = 0;
+  readRefreshRate();
 
   SDL_ShowCursor(SDL_DISABLE);
   SDL_ShowWindow(window_);
@@ -402,6 +307,111 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   pumpEvents();
   readHeldInput();
   return 1;
+}
+
+bool SdlDisplayHost::startVideo() {
+  // The program reads Escape itself and ignores close requests; SIGINT,
+  // SIGTERM and SIGHUP are the host's own (see endRequested), not SDL's quit
+  // event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // The window surface must stay plain memory written to the screen by the
+  // video driver. Left alone, SDL's X11 video start-up probes an OpenGL
+  // context and may back window surfaces with a GL texture, and the GL driver
+  // alone costs the process some 90 MB of resident memory.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (!displayNamed()) {
+    reportNoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    return false;
+  }
+  // From here on a signal must not leave the screen in a mode set below: it
+  // only raises a flag that the program's loops read (`close` gives the
+  // signals back).
+  takeEndSignals();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    giveBackEndSignals();
+    reportNoDisplay(std::string("the display server cannot be reached (") + SDL_GetError() + "; " +
+                    variableText("DISPLAY") + ", " + variableText("WAYLAND_DISPLAY") + ", " +
+                    variableText("SDL_VIDEODRIVER") + ")");
+    return false;
+  }
+  videoStarted_ = true;
+  if (!usableVideoDriver(SDL_GetCurrentVideoDriver())) {
+    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "none";
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && chosen[0] != '\0') {
+      reportNoDisplay(std::string("SDL_VIDEODRIVER=") + chosen + " gives SDL's '" + driver + "' driver, which shows nothing");
+    } else {
+      // SDL falls back to a driver without a screen when the server named
+      // does not answer.
+      reportNoDisplay("the display server cannot be reached (" + variableText("DISPLAY") + ", " +
+                      variableText("WAYLAND_DISPLAY") + "; SDL fell back to its '" + driver + "' driver)");
+    }
+    close();
+    return false;
+  }
+  return true;
+}
+
+int SdlDisplayHost::chooseExclusiveMode() {
+  // A display mode of the frame's size, deepest first, that a converter can fill.
+  const int modes = SDL_GetNumDisplayModes(0);
+  for (int depth : {32, 24, 16}) {
+    for (int i = 0; i < modes; ++i) {
+      SDL_DisplayMode m{};
+      PixelFormatKey key{};
+      if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w != width_ || m.h != height_) continue;
+      if (!formatKeyOf(m.format, key) || key.bitCount != depth || findPixelConverter(key) == nullptr) continue;
+      format_ = key;
+      return i;
+    }
+  }
+  return -1;
+}
+
+bool SdlDisplayHost::openExclusive(const std::string& title, int modeIndex) {
+  SDL_DisplayMode mode{};
+  if (SDL_GetDisplayMode(0, modeIndex, &mode) != 0) return false;
+  // At the screen's origin, where the new mode shows its top-left corner:
+  // without a window manager nobody moves the window there.
+  SDL_Rect origin{};
+  if (SDL_GetDisplayBounds(0, &origin) != 0) origin = {};
+  window_ = SDL_CreateWindow(title.c_str(), origin.x, origin.y, width_, height_, SDL_WINDOW_HIDDEN);
+  if (window_ == nullptr) return false;
+  exclusive_ = SDL_SetWindowDisplayMode(window_, &mode) == 0 && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) == 0;
+  if (!exclusive_) {
+    // The mode switch was refused (a compositor, a remote display): scaled instead.
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+  }
+  return true;
+}
+
+bool SdlDisplayHost::openScaled(const std::string& title) {
+  // A borderless window covering the desktop. It is created at the desktop's
+  // place and size so that it covers the screen also where no window manager
+  // acts on the full-screen request.
+  SDL_Rect bounds{};
+  if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return false;
+  window_ = SDL_CreateWindow(title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  return window_ != nullptr;
+}
+
+bool SdlDisplayHost::openPlainWindow(const std::string& title) {
+  const Uint32 flags = SDL_WINDOW_HIDDEN | (popup_ != 0 ? static_cast<Uint32>(SDL_WINDOW_BORDERLESS) : 0u);
+  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width_, height_, flags);
+  return window_ != nullptr;
+}
+
+void SdlDisplayHost::readRefreshRate() {
+  SDL_DisplayMode current{};
+  const int display = SDL_GetWindowDisplayIndex(window_);
+  refreshRate_ = kDefaultRefreshRate;
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &current) == 0 && current.refresh_rate > 0) {
+    refreshRate_ = current.refresh_rate;
+  }
+  refreshPeriod_ = SDL_GetPerformanceFrequency() / static_cast<uint64_t>(refreshRate_);
+  lastFrame_ = 0;
 }
 
 void SdlDisplayHost::fitWindowToScreen(bool atOnce) {

@@ -95,6 +95,17 @@ class SdlDisplayHost final : public DisplayHost {
   int32_t active() const { return active_; }
 
  private:
+  // The steps of `open`: start SDL's video on a real display; choose the
+  // exclusive mode (its index on display 0, or -1); create the window for one
+  // of the three ways of showing the frame (false: no window can be had;
+  // openExclusive leaves none when the mode switch is refused); read the
+  // refresh rate.
+  bool startVideo();
+  int chooseExclusiveMode();
+  bool openExclusive(const std::string& title, int modeIndex);
+  bool openScaled(const std::string& title);
+  bool openPlainWindow(const std::string& title);
+  void readRefreshRate();
   void pumpEvents();
   void drainEvents();
   void readHeldInput();
