@@ -2,7 +2,8 @@
 // 800 x 600 (the host refuses SDL's dummy and offscreen drivers): opening,
 // presenting into the window's own surface, a surface of another size showing
 // the whole frame scaled, pacing to the refresh rate, and the mapping of SDL
-// events to the polled input state (quick clicks, keypad keys).
+// events to the polled input state (SDL key codes, wheel directions, keypad
+// keys; the rules every host keeps are display_host_contract_test.cpp's).
 #include "host/sdl/sdl_display_host.h"
 
 #include <fcntl.h>
@@ -22,53 +23,10 @@
 #include <thread>
 #include <vector>
 
+#include "tests/host/virtual_screen.h"
+
 namespace host {
 namespace {
-
-// An Xvfb server of 800 x 600 x 24 on the first free display of 20..29, for
-// the lifetime of the object; DISPLAY names it.
-class VirtualScreen {
- public:
-  VirtualScreen() {
-    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) return;
-    for (int n = 20; n <= 29 && pid_ <= 0; ++n) {
-      if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-      const std::string display = ":" + std::to_string(n);
-      const pid_t pid = fork();
-      if (pid == 0) {
-        // The server ends with the test process (also a death test's child,
-        // which leaves by exit), and holds none of its pipes.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        for (int fd = 3; fd < 1024; ++fd) close(fd);
-        const int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        // -noreset: a host closed and opened again finds the server as it was.
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset",
-               static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // another server took the number
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      if (std::filesystem::exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0) {
-        pid_ = pid;
-        setenv("DISPLAY", display.c_str(), 1);
-      }
-    }
-  }
-  ~VirtualScreen() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  bool up() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-};
 
 class SdlHostTest : public ::testing::Test {
  protected:
@@ -359,24 +317,6 @@ TEST_F(SdlHostTest, KeypadNavigationKeysAreTheMainBlocksWhileNumLockIsOff) {
     pushKey(SDLK_UNKNOWN, false, false, scancode, KMOD_NUM);
     present();
   }
-}
-
-TEST_F(SdlHostTest, QuickClickIsOnePressForOnePresent) {
-  pushButton(true);
-  pushButton(false);
-  present();
-  EXPECT_EQ(host_.leftButton(), 1);
-  EXPECT_EQ(host_.leftButton(), 1);  // every read until the next present
-  present();
-  EXPECT_EQ(host_.leftButton(), 0);
-}
-
-TEST_F(SdlHostTest, TapWithinOneFrameIsOnePress) {
-  pushKey(SDLK_F5, true);
-  pushKey(SDLK_F5, false);
-  present();
-  EXPECT_EQ(host_.asyncKeyState(116), kKeyPressedNow);
-  EXPECT_EQ(host_.asyncKeyState(116), 0);
 }
 
 TEST_F(SdlHostTest, CloseRequestAndEscapeAreIgnoredWhileExitOnCloseIsZero) {
