@@ -276,6 +276,19 @@ TEST_F(LoopingDeviceLoss, AMissingDeviceIsTriedAgainEveryRetryPauseUntilItComesB
   EXPECT_TRUE(play(40, 10, 2 * kRingBytes + 40u)) << position();
 }
 
+TEST_F(LoopingDeviceLoss, ADeviceCountingMillisecondsWrapsInMilliseconds) {
+  // 49.7 days in: one second before the 32-bit millisecond count wraps.
+  with([](D& d) {
+    d.timeFormat = TIME_MS;
+    return d.position = 0xFFFFFFFFu - 999;
+  });
+  ASSERT_TRUE(fakewave::waitFor([&] { return position() > 0; }));
+  const uint64_t before = position();
+  with([](D& d) { return d.position = 1000; });  // two seconds later, wrapped
+  ASSERT_TRUE(fakewave::waitFor([&] { return position() != before; }));
+  EXPECT_EQ(position() - before, 2u * 44100 * 4) << "two seconds of stereo frames";
+}
+
 TEST_F(LoopingDeviceLoss, TheDevicePlaysEachRewriteAndNothingIsWatchedOnceTheLoopIsStopped) {
   const int16_t* copy = with([](D& d) { return reinterpret_cast<const int16_t*>(d.lastWritten->lpData); });
   ring[100] = -5;

@@ -88,8 +88,12 @@ MMRESULT WINAPI fakeGetPosition(HWAVEOUT device, LPMMTIME time, UINT) {
   Driver& d = driver();
   EXPECT_EQ(device, handleOf(d));
   if (d.result[Position] != MMSYSERR_NOERROR) return d.result[Position];
-  time->wType = TIME_BYTES;
-  time->u.cb = d.position;
+  time->wType = d.timeFormat;
+  if (d.timeFormat == TIME_MS) {
+    time->u.ms = d.position;
+  } else {
+    time->u.cb = d.position;
+  }
   return MMSYSERR_NOERROR;
 }
 
@@ -146,6 +150,7 @@ void resetDriver() {
   d.handle = 0;
   d.callback = d.instance = 0;
   d.position = 0;
+  d.timeFormat = TIME_BYTES;
   d.queue.clear();
   d.written.clear();
   d.lastWritten = nullptr;

@@ -40,7 +40,8 @@ struct Driver {
   bool paused = false;
   uintptr_t handle = 0;  // of the open device (a new value for each)
   DWORD_PTR callback = 0, instance = 0;
-  uint32_t position = 0;         // bytes played by the open device
+  uint32_t position = 0;         // played by the open device, in timeFormat's unit
+  UINT timeFormat = TIME_BYTES;  // what getPosition answers in, whatever is asked
   std::deque<WAVEHDR*> queue;    // written, not yet handed back
   std::vector<int16_t> written;  // first sample of every buffer written, in order
   const WAVEHDR* lastWritten = nullptr;
