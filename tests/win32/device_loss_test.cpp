@@ -15,8 +15,10 @@
 #include <mutex>
 #include <vector>
 
+#include "assets/assets.h"
 #include "host/win32/win32_looping_audio_output.h"
 #include "host/win32/win32_wave_output.h"
+#include "sid/sid_player.h"
 #include "tests/win32/fake_wave_out.h"
 
 namespace {
@@ -186,6 +188,39 @@ TEST_F(WaveDeviceLoss, NoDeviceIsTriedAgainEveryRetryPauseUntilOneComesBack) {
   advance(host::Win32WaveOutput::kRetryMs);
   ASSERT_TRUE(writtenIs({1, 2}));
   EXPECT_TRUE(output->hasDevice());
+}
+
+TEST(SidPlayerDeviceLoss, TheTuneGoesOnOnTheNextDeviceFromWhereThePlayerWas) {
+  fakewave::resetDriver();
+  {
+    host::Win32WaveOutput output(fakewave::api());
+    sid::SidPlayer player(output);
+    const auto tune = assets::tune(1);
+    player.play(tune.data(), static_cast<int32_t>(tune.size()), 0);
+    player.resume();
+    ASSERT_TRUE(fakewave::waitFor([] { return written().size() == 2; }));
+    ASSERT_TRUE(fakewave::playOne());
+    ASSERT_TRUE(fakewave::waitFor([] { return written().size() == 3; }));
+    const std::vector<uint64_t> rendered = with([](D& d) { return d.writtenHashes; });
+    EXPECT_EQ(player.playCallCount(), 24u);  // three buffers of eight frames
+    with([](D& d) { return d.result[fakewave::Position] = MMSYSERR_NODRIVER; });
+    advance(100);
+    ASSERT_TRUE(fakewave::waitFor([] { return with([](D& d) { return d.calls[fakewave::Close] == 1; }); }));
+    with([](D& d) { return d.result[fakewave::Position] = MMSYSERR_NOERROR; });
+    advance(host::Win32WaveOutput::kRetryMs);
+    ASSERT_TRUE(fakewave::waitFor([] { return written().size() == 5; }));
+    // The two buffers the old device had not played, as rendered, in order.
+    const std::vector<uint64_t> again = with([](D& d) { return d.writtenHashes; });
+    EXPECT_EQ(again[3], rendered[1]);
+    EXPECT_EQ(again[4], rendered[2]);
+    EXPECT_NE(rendered[1], rendered[2]);
+    EXPECT_EQ(player.playCallCount(), 24u) << "music rendered for the lost device's buffers";
+    ASSERT_TRUE(fakewave::playOne());
+    ASSERT_TRUE(fakewave::waitFor([&] { return player.playCallCount() == 32u; }));
+    player.stop();
+    EXPECT_FALSE(player.hasDevice());
+  }
+  EXPECT_TRUE(fakewave::waitFor([] { return with([](D& d) { return !d.open; }); }));
 }
 
 // The looping output.

@@ -78,6 +78,9 @@ MMRESULT WINAPI fakeWrite(HWAVEOUT device, LPWAVEHDR header, UINT) {
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   d.queue.push_back(header);
   d.written.push_back(header->dwBufferLength >= 2 ? *reinterpret_cast<const int16_t*>(header->lpData) : 0);
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (DWORD i = 0; i < header->dwBufferLength; ++i) hash = (hash ^ static_cast<uint8_t>(header->lpData[i])) * 1099511628211ull;
+  d.writtenHashes.push_back(hash);
   d.lastWritten = header;
   d.lastWrittenFlags = header->dwFlags;
   return MMSYSERR_NOERROR;
@@ -153,6 +156,7 @@ void resetDriver() {
   d.timeFormat = TIME_BYTES;
   d.queue.clear();
   d.written.clear();
+  d.writtenHashes.clear();
   d.lastWritten = nullptr;
   d.lastWrittenFlags = 0;
   d.nowMs = 1000;

@@ -44,6 +44,7 @@ struct Driver {
   UINT timeFormat = TIME_BYTES;  // what getPosition answers in, whatever is asked
   std::deque<WAVEHDR*> queue;    // written, not yet handed back
   std::vector<int16_t> written;  // first sample of every buffer written, in order
+  std::vector<uint64_t> writtenHashes;  // and a hash of all its bytes
   const WAVEHDR* lastWritten = nullptr;
   DWORD lastWrittenFlags = 0;
 };
