@@ -47,6 +47,7 @@ struct Block {
   bool withDriver = false;       // written (or being written), not yet handed back
   bool prepared = false;         // native is prepared (or being prepared) with the device
   uint64_t session = 0;          // the device it was written to
+  HWAVEOUT device = nullptr;     // and that device's handle
 };
 
 }  // namespace
@@ -94,16 +95,19 @@ struct Win32WaveOutput::State {
   uint64_t lastMoveMs = 0;
   uint32_t opens = 0;
 
-  static void CALLBACK deviceCallback(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+  static void CALLBACK deviceCallback(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                      DWORD_PTR) {
     // The audio system's thread: take note and leave (no waveOut calls here).
     if (message != WOM_DONE || instance == 0 || param1 == 0) return;
-    reinterpret_cast<State*>(instance)->handBack(reinterpret_cast<WAVEHDR*>(param1));
+    reinterpret_cast<State*>(instance)->handBack(device, reinterpret_cast<WAVEHDR*>(param1));
   }
 
-  void handBack(WAVEHDR* native) {
+  void handBack(HWAVEOUT from, WAVEHDR* native) {
     std::lock_guard<std::mutex> lock(mutex);
     auto* block = reinterpret_cast<Block*>(native->dwUser);
-    if (block == nullptr || &block->native != native || !block->withDriver) return;
+    // A late word from a device given up on is not about the block's present
+    // trip (it may be on another device by now).
+    if (block == nullptr || &block->native != native || !block->withDriver || block->device != from) return;
     block->withDriver = false;
     // A block handed back by the device it was written to has been played. One
     // handed back while a lost device is closed has not: it stays queued and
@@ -256,6 +260,7 @@ struct Win32WaveOutput::State {
       // The oldest block not yet on this device.
       const bool prepare = !block->prepared || block->session != session;
       block->session = session;
+      block->device = dev;
       block->withDriver = true;  // before the driver can hand it back
       if (prepare) {
         std::memset(&block->native, 0, sizeof(WAVEHDR));
