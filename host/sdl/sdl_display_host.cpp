@@ -9,6 +9,7 @@
 #include <X11/extensions/Xrandr.h>
 #endif
 #endif
+#include <dlfcn.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -54,16 +55,39 @@ void giveBackEndSignals() {
   signalsTaken = false;
 }
 
-#if defined(QV_HAVE_X11)
-// Xlib calls this when the connection to the X server breaks (the server
-// ended, the connection dropped); it must not return. Nothing can be shown
-// or restored any more, so the process ends here, saying why.
-int onDisplayLost(Display*) {
+// Says why the process ends and ends it: nothing can be shown or restored
+// once the display has gone.
+[[noreturn]] void endForLostDisplay() {
   static const char kMessage[] = "quorvaline: the connection to the display was lost\n";
   const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   (void)written;
   _exit(kExitDisplayLost);
 }
+
+// Whether the Wayland connection under the window has broken: the
+// compositor ended or dropped the client. SDL reports that only as a quit
+// event, which a window's close request also gives. libwayland-client is
+// SDL's (loaded by it at run time), so it is asked through the loaded library.
+bool waylandConnectionBroken(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_WAYLAND) {
+    return false;
+  }
+  void* library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_NOLOAD);
+  if (library == nullptr) return false;
+  using GetError = int (*)(struct wl_display*);
+  const auto getError = reinterpret_cast<GetError>(dlsym(library, "wl_display_get_error"));
+  const bool broken = getError != nullptr && getError(info.info.wl.display) != 0;
+  dlclose(library);
+  return broken;
+}
+
+#if defined(QV_HAVE_X11)
+// Xlib calls this when the connection to the X server breaks (the server
+// ended, the connection dropped); it must not return. Nothing can be shown
+// or restored any more, so the process ends here, saying why.
+int onDisplayLost(Display*) { endForLostDisplay(); }
 
 struct X11Window {
   Display* display = nullptr;
@@ -269,17 +293,23 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
 
   // Full screen: exclusively in a mode of the frame's size where there is one
   // and the switch is allowed, else scaled over the desktop.
-  bool created = false;
+  bool placed = true;  // false: the screen's place and size could not be had
   if (windowed_ != 0) {
-    created = openPlainWindow(title);
+    openPlainWindow(title);
   } else {
     const int mode = chooseExclusiveMode();
-    created = mode < 0 || openExclusive(title, mode);
-    if (created && window_ == nullptr) created = openScaled(title);
+    placed = mode < 0 || openExclusive(title, mode);
+    if (placed && window_ == nullptr) placed = openScaled(title);
+  }
+  if (!placed) {
+    close();
+    return 0;
   }
   // The surface's own format decides the converter: a mode's format and the
   // window's memory format need not agree (X11 keeps 24-bit colour in 32-bit words).
-  if (!created || window_ == nullptr || !takeSurface()) {
+  if (window_ == nullptr || !takeSurface()) {
+    std::fprintf(stderr, "quorvaline: the display (SDL's '%s' driver) gives no window to draw in: %s\n",
+                 SDL_GetCurrentVideoDriver(), SDL_GetError()[0] != '\0' ? SDL_GetError() : "no usable pixel format");
     close();
     return 0;
   }
@@ -349,6 +379,9 @@ bool SdlDisplayHost::startVideo() {
     close();
     return false;
   }
+  // Wayland has no plain window memory: its window surfaces are always
+  // textures of a renderer, which the hint above would forbid.
+  if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
   return true;
 }
 
@@ -394,13 +427,12 @@ bool SdlDisplayHost::openScaled(const std::string& title) {
   if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return false;
   window_ = SDL_CreateWindow(title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-  return window_ != nullptr;
+  return true;
 }
 
-bool SdlDisplayHost::openPlainWindow(const std::string& title) {
+void SdlDisplayHost::openPlainWindow(const std::string& title) {
   const Uint32 flags = SDL_WINDOW_HIDDEN | (popup_ != 0 ? static_cast<Uint32>(SDL_WINDOW_BORDERLESS) : 0u);
   window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width_, height_, flags);
-  return window_ != nullptr;
 }
 
 void SdlDisplayHost::readRefreshRate() {
@@ -508,6 +540,7 @@ void SdlDisplayHost::requestClose() {
 void SdlDisplayHost::handleEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
+      if (waylandConnectionBroken(window_)) endForLostDisplay();
       requestClose();
       break;
     case SDL_WINDOWEVENT:

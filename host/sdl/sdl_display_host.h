@@ -97,14 +97,15 @@ class SdlDisplayHost final : public DisplayHost {
  private:
   // The steps of `open`: start SDL's video on a real display; choose the
   // exclusive mode (its index on display 0, or -1); create the window for one
-  // of the three ways of showing the frame (false: no window can be had;
-  // openExclusive leaves none when the mode switch is refused); read the
-  // refresh rate.
+  // of the three ways of showing the frame (window_ stays null where SDL
+  // refuses it, and openExclusive leaves none when the mode switch is
+  // refused; false: the mode or the screen's bounds could not be had); read
+  // the refresh rate.
   bool startVideo();
   int chooseExclusiveMode();
   bool openExclusive(const std::string& title, int modeIndex);
   bool openScaled(const std::string& title);
-  bool openPlainWindow(const std::string& title);
+  void openPlainWindow(const std::string& title);
   void readRefreshRate();
   void pumpEvents();
   void drainEvents();

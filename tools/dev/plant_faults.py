@@ -53,13 +53,20 @@ FAULTS = [
     ('sid/sid_chip.cpp', 'if (f.bandEnabled) out += f.band >> kFixedPointShift;', 'if (f.bandEnabled) out += f.low >> kFixedPointShift;', 'test_sid', ''),
     ('sid/sid_chip.cpp', 'if (s.counter > mixRate) {', 'if (s.counter >= mixRate) {', 'test_sid', ''),
     # Frame scaler and the click latch.
-    ('host/frame_scaler.h', 'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w + 0x200020u) >> 6) & 0xFF00FFu;',
+    ('host/common/frame_scaler.h', 'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w + 0x200020u) >> 6) & 0xFF00FFu;',
      'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w) >> 6) & 0xFF00FFu;', 'test_host', ''),
-    ('host/frame_scaler.cpp', 'int64_t roundedQuotient(int64_t numerator, int64_t denominator) { return (2 * numerator + denominator) / (2 * denominator); }',
+    ('host/common/frame_scaler.cpp', 'int64_t roundedQuotient(int64_t numerator, int64_t denominator) { return (2 * numerator + denominator) / (2 * denominator); }',
      'int64_t roundedQuotient(int64_t numerator, int64_t denominator) { return numerator / denominator; }', 'test_host', ''),
-    ('host/frame_scaler.cpp', 'if (overhang > 0) weight = roundedQuotient(overhang * kMixOne, n);', 'if (overhang > 0) weight = overhang * kMixOne / n;', 'test_host', ''),
-    ('host/button_latch.h', 'int32_t state() const { return down || pressed ? 1 : 0; }', 'int32_t state() const { return down ? 1 : 0; }', 'test_host', ''),
-    ('host/button_latch.h', 'void beginPoll() { pressed = false; }', 'void beginPoll() {}', 'test_host', ''),
+    ('host/common/frame_scaler.cpp', 'if (overhang > 0) weight = roundedQuotient(overhang * kMixOne, n);', 'if (overhang > 0) weight = overhang * kMixOne / n;', 'test_host', ''),
+    ('host/common/button_latch.h', 'int32_t state() const { return down || pressed ? 1 : 0; }', 'int32_t state() const { return down ? 1 : 0; }', 'test_host', ''),
+    ('host/common/button_latch.h', 'void beginPoll() { pressed = false; }', 'void beginPoll() {}', 'test_host', ''),
+    # The polled input record every display host keeps.
+    ('host/common/polled_input.cpp', 'if (down && keyDown_[k] == 0) keyPressed_[k] = 1;', 'if (down) keyPressed_[k] = 1;', 'test_host', ''),
+    ('host/common/polled_input.cpp', 'uint16_t value = downNow || pressed ? 0x8000u : 0u;', 'uint16_t value = downNow ? 0x8000u : 0u;', 'test_host', ''),
+    ('host/common/polled_input.cpp', 'keyDown_.fill(0);', 'keyPressed_.fill(0);\n  keyDown_.fill(0);', 'test_host', ''),
+    ('host/common/polled_input.h', 'wheel_ += delta < 0 ? -1 : 1;', 'wheel_ += delta <= 0 ? -1 : 1;', 'test_host', ''),
+    ('host/common/polled_input.h', 'mouseY_ = y & 0xFFFF;', 'mouseY_ = y;', 'test_host', ''),
+    ('host/common/polled_input.h', 'return virtualKey >= 0 && virtualKey < kKeyCount;', 'return virtualKey >= 0 && virtualKey < kKeyCount - 1;', 'test_host', ''),
 ]
 
 
