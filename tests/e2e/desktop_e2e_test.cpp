@@ -6,7 +6,9 @@
 // main block's, a button or Escape held at launch, and the CPU share while
 // minimised. Without a usable display: exit status 255 at once, no sound.
 //
-// One X server per screen size, on display numbers 20..29.
+// One X server per screen size, on display numbers 20..29. Every wait ends
+// as soon as what it waits for shows; the limits are for a machine shared
+// with builds, where the program may take many seconds to start.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -124,11 +126,11 @@ class Screen {
     return waitFor([&] {
       std::error_code e;
       return fs::file_size(audio, e) > 0 && !e;
-    }, 20s);
+    }, 60s);
   }
   std::string window() const {
     std::string w;
-    waitFor([&] { return !(w = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 15s);
+    waitFor([&] { return !(w = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 60s);
     return w.substr(0, w.find('\n'));
   }
 
@@ -347,7 +349,7 @@ class ProgramUnderXvfbScreens : public ::testing::TestWithParam<ScreenCase> {
       waitFor([&] {
         c = compare(screen, screen.shot(tag + "_" + name), ref, tolerance, region);
         return c.scaledDifferences == 0 && c.barPixels == 0;
-      }, 20s);
+      }, 30s);
       EXPECT_EQ(c.scaledDifferences, 0) << name;
       EXPECT_EQ(c.barPixels, 0) << name;
       EXPECT_LE(c.meanBack, meanLimit) << name;
@@ -451,7 +453,7 @@ TEST(ProgramUnderXvfbDesktop, KeypadHeldStartAndMinimised) {
   auto expectTop = [&](const std::string& name, int top) {
     const imageio::Image ref = reference(dir, name + "_ref.png", "--article 11 --top " + std::to_string(top));
     Comparison c;
-    waitFor([&] { return (c = compare(screen, screen.shot(name), ref, 0)).scaledDifferences == 0; }, 15s);
+    waitFor([&] { return (c = compare(screen, screen.shot(name), ref, 0)).scaledDifferences == 0; }, 30s);
     EXPECT_EQ(c.scaledDifferences, 0) << name << " (top " << top << ")";
   };
   expectTop("start", 0);

@@ -193,7 +193,7 @@ class ProgramUnderXvfb : public ::testing::Test {
 TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
   startProgram();
   std::string window;
-  ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 15s))
+  ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 60s))
       << "no window; the program said: " << fileText(dir_ / "program.log");
   EXPECT_EQ(xOut("getwindowname " + window), "CODED BY TARVOSKELD :-)");
 
@@ -202,7 +202,7 @@ TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
   ASSERT_TRUE(waitFor([&] {
     std::error_code e;
     return fs::file_size(dir_ / "audio.raw", e) > 0 && !e;
-  }, 20s)) << "no intro tune; the program said: " << fileText(dir_ / "program.log");
+  }, 60s)) << "no intro tune; the program said: " << fileText(dir_ / "program.log");
   x("mousemove 5 5");
   key("Escape");
   EXPECT_EQ(settledDifferences("editorial", "--article 11", 30s), 0);
