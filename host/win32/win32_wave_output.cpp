@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "host/common/wave_notify.h"
@@ -22,6 +23,23 @@ std::atomic<Win32WaveOutput::ErrorSink> errorSink{nullptr};
 // The device thread's pause between looks at the position (and at the clock
 // while it waits to try a lost device again) when there is nothing to do.
 constexpr auto kTick = std::chrono::milliseconds(20);
+
+std::string deviceErrorText(int32_t code) {
+  char text[256];
+  std::memset(text, 0, sizeof text);
+  if (waveOutGetErrorTextA(static_cast<MMRESULT>(code), text, sizeof text) != MMSYSERR_NOERROR || text[0] == 0) {
+    return waveErrorText(code);
+  }
+  return text;
+}
+
+// The user hears of a failing device once per run, as of any device error: a
+// task-modal box on a thread of its own, so that neither the music nor the
+// device thread's next open waits until it is dismissed.
+void tellUserOfDeviceError(int32_t code) {
+  if (boxesShown.load() != 0) return;
+  std::thread([text = deviceErrorText(code)] { Win32WaveOutput::showErrorOnce(text); }).detach();
+}
 
 WAVEFORMATEX monoFormat() {
   WAVEFORMATEX format;
@@ -167,7 +185,8 @@ struct Win32WaveOutput::State {
   // The next open comes at once after a device that played for a while, and
   // never sooner than kRetryMs after the last one (a device that fails as soon
   // as it is open is not opened in a busy loop).
-  void markLost() {
+  void markLost(MMRESULT code = MMSYSERR_NOERROR) {
+    if (code != MMSYSERR_NOERROR) tellUserOfDeviceError(static_cast<int32_t>(code));
     lost = true;
     retryAtMs = openedAtMs + kRetryMs;
   }
@@ -182,6 +201,7 @@ struct Win32WaveOutput::State {
     lock.lock();
     const uint64_t now = api.nowMs();
     if (result != MMSYSERR_NOERROR) {
+      tellUserOfDeviceError(static_cast<int32_t>(result));
       retryAtMs = now + kRetryMs;
       return;
     }
@@ -237,7 +257,7 @@ struct Win32WaveOutput::State {
       const MMRESULT result = pause ? api.pause(dev) : api.restart(dev);
       lock.lock();
       if (result != MMSYSERR_NOERROR) {
-        markLost();
+        markLost(result);
       } else {
         devicePaused = pause;
         lastMoveMs = api.nowMs();  // the stall watch starts afresh
@@ -277,7 +297,7 @@ struct Win32WaveOutput::State {
       if (result != MMSYSERR_NOERROR) {
         // Kept in the queue for the next device.
         block->withDriver = false;
-        markLost();
+        markLost(result);
       }
       return true;
     }
@@ -289,7 +309,7 @@ struct Win32WaveOutput::State {
     lock.lock();
     const uint64_t now = api.nowMs();
     if (result != MMSYSERR_NOERROR) {
-      markLost();
+      markLost(result);
       return true;
     }
     // Only whether the position moves matters here, in whatever unit the
@@ -437,16 +457,11 @@ bool Win32WaveOutput::hasDevice() const {
   return state_->device != nullptr;
 }
 
-std::string Win32WaveOutput::errorText(int32_t code) const {
-  char text[256];
-  std::memset(text, 0, sizeof text);
-  if (waveOutGetErrorTextA(static_cast<MMRESULT>(code), text, sizeof text) != MMSYSERR_NOERROR || text[0] == 0) {
-    return waveErrorText(code);
-  }
-  return text;
-}
+std::string Win32WaveOutput::errorText(int32_t code) const { return deviceErrorText(code); }
 
-void Win32WaveOutput::showError(const std::string& text) {
+void Win32WaveOutput::showError(const std::string& text) { showErrorOnce(text); }
+
+void Win32WaveOutput::showErrorOnce(const std::string& text) {
   if (boxesShown.exchange(1) != 0) return;  // one box per run
   if (const ErrorSink sink = errorSink.load()) {
     sink(text);

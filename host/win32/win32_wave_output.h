@@ -33,9 +33,11 @@
 //
 // Errors returned are the waveform interface's own (MMSYSERR_*, WAVERR_*) and
 // concern the use of the interface only; a failing driver is the device
-// thread's business. `errorText` is waveOutGetErrorTextA's text. `showError`
-// shows a task-modal message box titled "Error", at most once per run: a
-// device that keeps failing does not stack boxes.
+// thread's business, and the first error code a driver gives is shown to the
+// user from a thread of its own while the device thread carries on. `errorText`
+// is waveOutGetErrorTextA's text. `showError` shows a task-modal message box
+// titled "Error", at most once per run: a device that keeps failing does not
+// stack boxes.
 #pragma once
 
 #include <windows.h>
@@ -77,6 +79,7 @@ class Win32WaveOutput final : public WaveOutput {
   bool hasDevice() const;
 
   // Message boxes shown by any output in this process so far (0 or 1).
+  static void showErrorOnce(const std::string& text);
   static int32_t errorBoxesShown();
   // Tests: what showError would show goes to `sink` instead of a box (null:
   // boxes again), and the run counts as having shown none so far.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "assets/assets.h"
@@ -27,6 +28,19 @@ using fakewave::with;
 using D = fakewave::Driver;
 
 void advance(uint64_t ms) { fakewave::driver().nowMs += ms; }
+
+// What the error box would show (it is shown from a thread of its own).
+std::mutex shownMutex;
+std::vector<std::string> shown;
+void recordShown(const std::string& text) {
+  std::lock_guard<std::mutex> lock(shownMutex);
+  shown.push_back(text);
+}
+std::vector<std::string> shownSoFar() {
+  std::lock_guard<std::mutex> lock(shownMutex);
+  return shown;
+}
+const bool sinkInstalled = (host::Win32WaveOutput::setErrorSinkForTests(&recordShown), true);
 
 // Moves the clock on by `ms`, then waits until the device thread has looked
 // at the position since and acted on what it saw (its next look has begun).
@@ -150,6 +164,26 @@ TEST_F(WaveDeviceLoss, AFailingWriteIsQueuedAgainForTheNextDevice) {
   ASSERT_TRUE(writtenIs({1, 2}));
   EXPECT_EQ(with([](D& d) { return d.opens; }), 2);
   EXPECT_TRUE(streamer->played().empty());
+}
+
+TEST_F(WaveDeviceLoss, TheUserHearsOfAFailingDeviceOncePerRunWhileItIsTriedAgain) {
+  {
+    std::lock_guard<std::mutex> lock(shownMutex);
+    shown.clear();
+  }
+  host::Win32WaveOutput::setErrorSinkForTests(&recordShown);
+  with([](D& d) { return d.result[fakewave::Write] = MMSYSERR_NODRIVER; });
+  streamer->start();
+  ASSERT_TRUE(fakewave::waitFor([] { return !shownSoFar().empty(); }));
+  EXPECT_EQ(shownSoFar(), std::vector<std::string>{output->errorText(MMSYSERR_NODRIVER)});
+  // The next failures are tried again without another box.
+  advance(host::Win32WaveOutput::kRetryMs);
+  ASSERT_TRUE(fakewave::waitFor([] { return with([](D& d) { return d.calls[fakewave::Close] >= 2; }); }));
+  with([](D& d) { return d.result[fakewave::Write] = MMSYSERR_NOERROR; });
+  advance(host::Win32WaveOutput::kRetryMs);
+  ASSERT_TRUE(writtenIs({1, 2}));
+  EXPECT_EQ(shownSoFar().size(), 1u);
+  EXPECT_EQ(host::Win32WaveOutput::errorBoxesShown(), 1);
 }
 
 TEST_F(WaveDeviceLoss, APositionStandingStillWhilePlayingIsALostDeviceAPausedOneIsNot) {
