@@ -9,9 +9,12 @@
 // is measured before and after the reader, and the reader is compared with
 // the mean of the two, so that a change in the machine's load touches both
 // alike. Fails when the reader costs more than --limit times the bare page
-// on either visit.
+// on either visit, or its display compositor (chromium's GPU process, which
+// composites in software here) more than --compositor-limit times the bare
+// page's.
 //
-// node rest_cpu.mjs --web-dir DIR --magtool PATH --node-modules DIR [--seconds 6] [--limit 1.0]
+// node rest_cpu.mjs --web-dir DIR --magtool PATH --node-modules DIR [--seconds 6] [--limit 1.3]
+//   [--compositor-limit 0.7]
 import { createRequire } from 'node:module';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -23,7 +26,8 @@ import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea } fro
 const args = parseArgs();
 const webDir = path.resolve(args['web-dir']);
 const seconds = Number(args.seconds || 6);
-const limit = Number(args.limit || 1.0);
+const limit = Number(args.limit || 1.3);
+const compositorLimit = Number(args['compositor-limit'] || 0.7);
 const { check, failures } = checker();
 if (!fs.existsSync(path.join(webDir, 'index.wasm'))) {
   console.log(`FAIL no browser edition in ${webDir} (cmake --preset web && cmake --build --preset web)`);
@@ -67,15 +71,19 @@ await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const port = server.address().port;
 const hz = Number(execFileSync('getconf', ['CLK_TCK']).toString());
 
-// CPU ticks (user + system) of every process of one chromium profile.
+// CPU ticks (user + system) of every process of one chromium profile, and
+// of its GPU process alone (with software rendering: the display compositor).
 const ticks = (profile) => {
-  let sum = 0;
+  const sum = { all: 0, compositor: 0 };
   for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
     try {
-      if (!fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1').includes(profile)) continue;
+      const command = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1');
+      if (!command.includes(profile)) continue;
       const stat = fs.readFileSync(`/proc/${pid}/stat`, 'latin1');
       const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      sum += Number(fields[11]) + Number(fields[12]);
+      const used = Number(fields[11]) + Number(fields[12]);
+      sum.all += used;
+      if (command.includes('--type=gpu-process')) sum.compositor += used;
     } catch (e) { /* gone */ }
   }
   return sum;
@@ -105,22 +113,39 @@ async function toReader(page) {
   if ((await page.evaluate(() => window.qvAudio.framesPlayed)) === playing) throw new Error('no music in the reader');
 }
 
+// How long after chromium's start the reader was at rest on its first visit
+// (until it has been measured: a guess).
+let restAfterLaunchMs = 12000;
+
 async function measure(which) {
   const profile = fs.mkdtempSync(path.join(workDir, `profile_${which}_`));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium', headless: true, viewport: { width: 1200, height: 924 }, args: CHROMIUM_ARGS,
   });
   const shares = {};
+  const launched = Date.now();
   try {
     const page = context.pages()[0] || (await context.newPage());
     for (const visit of ['first visit', 'after reload']) {
       if (visit === 'first visit') await page.goto(`http://127.0.0.1:${port}/${which === 'reader' ? 'index' : which}.html`);
       else await page.reload();
-      if (which === 'reader') await toReader(page);
-      else await page.waitForFunction(() => performance.now() > 2000, null, { polling: 100 });
+      if (which === 'reader') {
+        await toReader(page);
+        if (visit === 'first visit') restAfterLaunchMs = Date.now() - launched;
+      } else {
+        // A fresh profile keeps chromium busy for some seconds after its
+        // start (the bare page costs up to half as much again then): on its
+        // first visit the bare page is measured no earlier after the start
+        // than the reader, which has the load, the intro and the hand-over
+        // to go through first.
+        const settledMs = visit === 'first visit' ? Math.max(2000, restAfterLaunchMs - (Date.now() - launched)) : 2000;
+        await page.waitForFunction((ms) => performance.now() > ms, settledMs, { polling: 100 });
+      }
       const before = ticks(profile), t0 = Date.now();
       await page.waitForTimeout(seconds * 1000);
-      shares[visit] = (ticks(profile) - before) / hz / ((Date.now() - t0) / 1000);
+      const after = ticks(profile), elapsed = (Date.now() - t0) / 1000;
+      shares[visit] = { all: (after.all - before.all) / hz / elapsed,
+                        compositor: (after.compositor - before.compositor) / hz / elapsed };
     }
   } finally {
     await context.close();
@@ -135,10 +160,19 @@ try {
   const bareAgain = await measure('bare');
   const percent = (x) => `${(100 * x).toFixed(1)} %`;
   for (const visit of ['first visit', 'after reload']) {
-    const b = (bare[visit] + bareAgain[visit]) / 2;
-    const ratio = reader[visit] / b;
-    check(ratio <= limit, `${visit}: reader ${percent(reader[visit])} of one core, bare page ${percent(b)} ` +
-                          `(${percent(bare[visit])}, ${percent(bareAgain[visit])}): ${ratio.toFixed(2)} times, at most ${limit}`);
+    const share = (which, part) => which[visit][part];
+    const b = (share(bare, 'all') + share(bareAgain, 'all')) / 2;
+    const ratio = share(reader, 'all') / b;
+    check(ratio <= limit, `${visit}: reader ${percent(share(reader, 'all'))} of one core, bare page ${percent(b)} ` +
+                          `(${percent(share(bare, 'all'))}, ${percent(share(bareAgain, 'all'))}): ` +
+                          `${ratio.toFixed(2)} times, at most ${limit}`);
+    // Only the band that changed reaches the compositor: it composites a
+    // fraction of what the full frame costs it.
+    const c = (share(bare, 'compositor') + share(bareAgain, 'compositor')) / 2;
+    const compositorRatio = share(reader, 'compositor') / c;
+    check(compositorRatio <= compositorLimit,
+          `${visit}: the display compositor ${percent(share(reader, 'compositor'))} for the reader, ${percent(c)} ` +
+          `for the bare page: ${compositorRatio.toFixed(2)} times, at most ${compositorLimit}`);
   }
   exitCode = failures.length === 0 ? 0 : 1;
 } catch (e) {
