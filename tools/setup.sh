@@ -17,7 +17,7 @@ run_pkgs="build-essential cmake ninja-build pkg-config libsdl2-dev libx11-dev"
 all_pkgs="$run_pkgs clang libclang-rt-14-dev
  libgtest-dev libgmock-dev googletest libbenchmark-dev libstb-dev
  libxmp-dev libopenmpt-dev xvfb xdotool openbox x11-utils x11-apps imagemagick sox 64tass xmp sidplayfp time python3
- pulseaudio pulseaudio-utils x11-xserver-utils
+ pulseaudio pulseaudio-utils x11-xserver-utils weston
  dpkg-dev lintian desktop-file-utils appstream man-db binutils gzip
  g++-mingw-w64-x86-64-posix wine wine64 libxrandr2 libxrender1 libxi6 libxcursor1 libxinerama1
  libxxf86vm1 libxcomposite1 libxfixes3 libgl1 libgl1-mesa-dri libdbus-1-3 libgnutls30 fonts-wine

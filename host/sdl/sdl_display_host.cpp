@@ -9,6 +9,7 @@
 #include <X11/extensions/Xrandr.h>
 #endif
 #endif
+#include <dlfcn.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -54,16 +55,39 @@ void giveBackEndSignals() {
   signalsTaken = false;
 }
 
-#if defined(QV_HAVE_X11)
-// Xlib calls this when the connection to the X server breaks (the server
-// ended, the connection dropped); it must not return. Nothing can be shown
-// or restored any more, so the process ends here, saying why.
-int onDisplayLost(Display*) {
+// Says why the process ends and ends it: nothing can be shown or restored
+// once the display has gone.
+[[noreturn]] void endForLostDisplay() {
   static const char kMessage[] = "quorvaline: the connection to the display was lost\n";
   const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   (void)written;
   _exit(kExitDisplayLost);
 }
+
+// Whether the Wayland connection under the window has broken: the
+// compositor ended or dropped the client. SDL reports that only as a quit
+// event, which a window's close request also gives. libwayland-client is
+// SDL's (loaded by it at run time), so it is asked through the loaded library.
+bool waylandConnectionBroken(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_WAYLAND) {
+    return false;
+  }
+  void* library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_NOLOAD);
+  if (library == nullptr) return false;
+  using GetError = int (*)(struct wl_display*);
+  const auto getError = reinterpret_cast<GetError>(dlsym(library, "wl_display_get_error"));
+  const bool broken = getError != nullptr && getError(info.info.wl.display) != 0;
+  dlclose(library);
+  return broken;
+}
+
+#if defined(QV_HAVE_X11)
+// Xlib calls this when the connection to the X server breaks (the server
+// ended, the connection dropped); it must not return. Nothing can be shown
+// or restored any more, so the process ends here, saying why.
+int onDisplayLost(Display*) { endForLostDisplay(); }
 
 struct X11Window {
   Display* display = nullptr;
@@ -304,6 +328,9 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
     close();
     return 0;
   }
+  // Wayland has no plain window memory: its window surfaces are always
+  // textures of a renderer, which the hint above would forbid.
+  if (std::string(SDL_GetCurrentVideoDriver()) == "wayland") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
 
   if (ask_ == 1) windowed_ = askFullScreen(question_, title) ? 0 : 1;
 
@@ -360,13 +387,11 @@ int32_t SdlDisplayHost::open(const std::string& title, int32_t width, int32_t he
   } else if (window_ == nullptr) {
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, windowFlags);
   }
-  if (window_ == nullptr) {
-    close();
-    return 0;
-  }
   // The surface's own format decides the converter: a mode's format and the
   // window's memory format need not agree (X11 keeps 24-bit colour in 32-bit words).
-  if (!takeSurface()) {
+  if (window_ == nullptr || !takeSurface()) {
+    std::fprintf(stderr, "quorvaline: the display (SDL's '%s' driver) gives no window to draw in: %s\n",
+                 SDL_GetCurrentVideoDriver(), SDL_GetError()[0] != '\0' ? SDL_GetError() : "no usable pixel format");
     close();
     return 0;
   }
@@ -505,6 +530,7 @@ void SdlDisplayHost::requestClose() {
 void SdlDisplayHost::handleEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
+      if (waylandConnectionBroken(window_)) endForLostDisplay();
       requestClose();
       break;
     case SDL_WINDOWEVENT:

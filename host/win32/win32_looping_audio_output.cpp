@@ -1,186 +1,323 @@
 #include "host/win32/win32_looping_audio_output.h"
 
+#include <mmsystem.h>
+
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/wave_position.h"
 
 namespace host {
-namespace {
 
-uint64_t steadyMs() {
-  return static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
-}
+// Everything below `mutex` but `position` is guarded by it. The device thread
+// releases the mutex around every driver call, so a stuck driver never holds
+// up the caller; `header` and `prepared` are the device thread's alone.
+struct Win32LoopingAudioOutput::State {
+  explicit State(const WaveOutApi& a) : api(a) {}
 
-}  // namespace
+  const WaveOutApi& api;
+  std::mutex mutex;
+  std::condition_variable wake;
 
-const WaveOutApi& WaveOutApi::system() {
-  static const WaveOutApi api{&waveOutOpen,        &waveOutPrepareHeader, &waveOutUnprepareHeader,
-                              &waveOutWrite,       &waveOutGetPosition,   &waveOutReset,
-                              &waveOutClose,       &steadyMs};
-  return api;
-}
+  // What the caller wants.
+  bool open = false;
+  uint64_t openings = 0;  // opens so far: a device of an earlier one is closed
+  bool quit = false;      // the output is gone: close the device and end
+  bool playing = false;
+  uint64_t loops = 0;  // playLooping calls so far
+  std::shared_ptr<std::vector<uint8_t>> loop;  // our copy of the ring, what the device plays
+  const uint8_t* source = nullptr;             // the caller's ring, copied by ringWritten
 
-Win32LoopingAudioOutput::~Win32LoopingAudioOutput() { close(); }
+  // The position the player reads, published without the lock: a plain value
+  // with nothing else hanging on it, stored under the mutex by whoever changes
+  // it (release, paired with the acquire in positionBytes).
+  std::atomic<uint64_t> position{0};
+  uint64_t base = 0;          // bytes played before the present device's loop began
+  uint64_t lastReported = 0;  // the value published last
 
-bool Win32LoopingAudioOutput::openDevice() {
-  WAVEFORMATEX format;
-  std::memset(&format, 0, sizeof format);
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = kChannels;
-  format.nSamplesPerSec = kSampleRate;
-  format.nAvgBytesPerSec = kSampleRate * kBytesPerFrame;  // 176400
-  format.nBlockAlign = kBytesPerFrame;
-  format.wBitsPerSample = 16;
+  // The device, as the device thread has it.
   HWAVEOUT device = nullptr;
-  if (api_.open(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
-  device_ = device;
-  position_.reset();
-  return true;
-}
+  uint64_t deviceOpening = 0;
+  uint64_t deviceLoop = 0;  // the `loops` value of the loop on the device; 0 none
+  std::shared_ptr<std::vector<uint8_t>> deviceCopy;  // held while the driver may read it
+  WAVEHDR header{};
+  bool prepared = false;
+  WavePosition wavePosition{kBytesPerFrame, kSampleRate};
+  bool lost = false;       // the device went away: close it and open another
+  bool reopening = false;  // the next open replaces a lost device
+  uint64_t retryAtMs = 0;  // when to try opening again
+  uint64_t openedAtMs = 0;
+  uint32_t lastRaw = 0;  // the last position read, and when it last moved
+  uint64_t lastMoveMs = 0;
+  uint32_t reopens = 0;
 
-bool Win32LoopingAudioOutput::open() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (device_ != nullptr) return false;
-  return openDevice();
-}
-
-bool Win32LoopingAudioOutput::startLoop() {
-  std::memset(&header_, 0, sizeof header_);
-  header_.lpData = reinterpret_cast<LPSTR>(const_cast<int16_t*>(loopFrames_));
-  header_.dwBufferLength = loopBytes_;
-  if (api_.prepareHeader(device_, &header_, sizeof header_) != MMSYSERR_NOERROR) return false;
-  prepared_ = true;
-  header_.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
-  header_.dwLoops = 0xFFFFFFFFu;
-  position_.reset();
-  lastRaw_ = 0;
-  lastMoveMs_ = api_.nowMs();
-  return api_.write(device_, &header_, sizeof header_) == MMSYSERR_NOERROR;
-}
-
-bool Win32LoopingAudioOutput::playLooping(const int16_t* frames, size_t bytes) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (device_ == nullptr || frames == nullptr || bytes < static_cast<size_t>(kBytesPerFrame)) return false;
-  if (prepared_) unprepareDevice();
-  loopFrames_ = frames;
-  loopBytes_ = static_cast<DWORD>(bytes - bytes % kBytesPerFrame);
-  base_ = 0;
-  lastReported_ = 0;
-  lost_ = false;
-  playing_ = startLoop();
-  return playing_;
-}
-
-void Win32LoopingAudioOutput::markLost(uint64_t now) const {
-  lost_ = true;
-  nextTryMs_ = now;  // the first attempt at once, then every kRetryMs
-}
-
-bool Win32LoopingAudioOutput::tryReopen() const {
-  auto* self = const_cast<Win32LoopingAudioOutput*>(this);
-  self->closeDevice();
-  if (!self->openDevice()) return false;
-  if (!self->startLoop()) {
-    self->closeDevice();
-    return false;
+  void publish(uint64_t bytes) {
+    lastReported = bytes;
+    position.store(bytes, std::memory_order_release);
   }
-  // The new device plays from the buffer's start: carry on at the next lap.
-  base_ = (lastReported_ + loopBytes_ - 1) / loopBytes_ * loopBytes_;
-  lastReported_ = base_;
-  ++reopens_;
-  return true;
-}
 
-uint64_t Win32LoopingAudioOutput::positionBytes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!playing_) {
-    if (device_ == nullptr) return 0;
+  // The next open comes at once after a device that played for a while, and
+  // never sooner than kRetryMs after the last one (a device that fails as soon
+  // as it is open is not opened in a busy loop).
+  void markLost() {
+    lost = true;
+    retryAtMs = openedAtMs + kRetryMs;
+  }
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      if (device != nullptr && (quit || !open || deviceOpening != openings || lost)) {
+        closeDevice(lock);
+        continue;
+      }
+      if (device == nullptr) {
+        if (quit) return;
+        if (open && api.nowMs() >= retryAtMs) {
+          openDevice(lock);
+          continue;
+        }
+        if (open) {
+          wake.wait_for(lock, std::chrono::milliseconds(kPollMs));
+        } else {
+          wake.wait(lock);
+        }
+        continue;
+      }
+      if (deviceLoop != 0 && (!playing || deviceLoop != loops)) {
+        stopLoop(lock);
+        continue;
+      }
+      if (playing && deviceLoop == 0) {
+        startLoop(lock);
+        continue;
+      }
+      if (deviceLoop != 0) poll(lock);
+      wake.wait_for(lock, std::chrono::milliseconds(kPollMs));
+    }
+  }
+
+  void openDevice(std::unique_lock<std::mutex>& lock) {
+    const uint64_t opening = openings;
+    WAVEFORMATEX format;
+    std::memset(&format, 0, sizeof format);
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = kChannels;
+    format.nSamplesPerSec = kSampleRate;
+    format.nAvgBytesPerSec = kSampleRate * kBytesPerFrame;  // 176400
+    format.nBlockAlign = kBytesPerFrame;
+    format.wBitsPerSample = 16;
+    HWAVEOUT opened = nullptr;
+    lock.unlock();
+    const MMRESULT result = api.open(&opened, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    lock.lock();
+    if (result != MMSYSERR_NOERROR) {
+      retryAtMs = api.nowMs() + kRetryMs;
+      return;
+    }
+    device = opened;
+    deviceOpening = opening;
+    openedAtMs = api.nowMs();
+    if (reopening) ++reopens;
+    reopening = false;
+  }
+
+  void closeDevice(std::unique_lock<std::mutex>& lock) {
+    const HWAVEOUT closing = device;
+    lock.unlock();
+    api.reset(closing);  // an unprepare of a header still playing would fail
+    if (prepared) api.unprepareHeader(closing, &header, sizeof header);
+    api.close(closing);
+    lock.lock();
+    prepared = false;  // a lost device may refuse the unprepare; it is gone all the same
+    deviceCopy.reset();
+    deviceLoop = 0;
+    device = nullptr;
+    reopening = lost;
+    lost = false;
+  }
+
+  void startLoop(std::unique_lock<std::mutex>& lock) {
+    const HWAVEOUT dev = device;
+    const uint64_t loopNumber = loops;
+    deviceCopy = loop;
+    std::memset(&header, 0, sizeof header);
+    header.lpData = reinterpret_cast<LPSTR>(deviceCopy->data());
+    header.dwBufferLength = static_cast<DWORD>(deviceCopy->size());
+    lock.unlock();
+    MMRESULT result = api.prepareHeader(dev, &header, sizeof header);
+    prepared = result == MMSYSERR_NOERROR;
+    if (prepared) {
+      header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
+      header.dwLoops = 0xFFFFFFFFu;
+      result = api.write(dev, &header, sizeof header);
+    }
+    lock.lock();
+    if (result != MMSYSERR_NOERROR) {
+      markLost();
+      return;
+    }
+    deviceLoop = loopNumber;
+    wavePosition.reset();
+    lastRaw = 0;
+    lastMoveMs = api.nowMs();
+    if (playing && loops == loopNumber) {
+      // A new device plays from the buffer's start: carry on at the next lap
+      // (for a loop just begun, lastReported is 0 and so is the lap).
+      const uint64_t lap = deviceCopy->size();
+      base = (lastReported + lap - 1) / lap * lap;
+      publish(base);
+    }
+  }
+
+  void stopLoop(std::unique_lock<std::mutex>& lock) {
+    const HWAVEOUT dev = device;
+    lock.unlock();
+    api.reset(dev);
+    if (prepared) api.unprepareHeader(dev, &header, sizeof header);
+    lock.lock();
+    prepared = false;
+    deviceCopy.reset();
+    deviceLoop = 0;
+  }
+
+  void poll(std::unique_lock<std::mutex>& lock) {
+    const HWAVEOUT dev = device;
+    const uint64_t loopNumber = deviceLoop;
     MMTIME time;
     std::memset(&time, 0, sizeof time);
     time.wType = TIME_BYTES;
-    if (api_.getPosition(device_, &time, sizeof time) != MMSYSERR_NOERROR || time.wType != TIME_BYTES) return 0;
-    return time.u.cb;  // not looping: whatever the device says, nothing to watch
-  }
-  const uint64_t now = api_.nowMs();
-  if (lost_) {
-    if (now < nextTryMs_) return lastReported_;
-    if (tryReopen()) {
-      lost_ = false;
-    } else {
-      nextTryMs_ = now + kRetryMs;
+    lock.unlock();
+    const MMRESULT result = api.getPosition(dev, &time, sizeof time);
+    lock.lock();
+    const uint64_t now = api.nowMs();
+    if (result != MMSYSERR_NOERROR) {
+      markLost();
+      return;
     }
-    return lastReported_;
+    // A reset or another playLooping meanwhile: this position is not theirs.
+    if (!playing || loops != loopNumber) return;
+    WavePosition::Unit unit = WavePosition::Unit::Bytes;
+    uint32_t value = 0;
+    switch (time.wType) {
+      case TIME_BYTES: value = time.u.cb; break;
+      case TIME_SAMPLES: unit = WavePosition::Unit::Frames; value = time.u.sample; break;
+      case TIME_MS: unit = WavePosition::Unit::Milliseconds; value = time.u.ms; break;
+      default: return;
+    }
+    if (value != lastRaw) {
+      lastRaw = value;
+      lastMoveMs = now;
+    } else if (now - lastMoveMs >= kStallMs) {
+      markLost();
+      return;
+    }
+    publish(base + wavePosition.bytes(unit, value));
   }
-  MMTIME time;
-  std::memset(&time, 0, sizeof time);
-  time.wType = TIME_BYTES;
-  if (device_ == nullptr || api_.getPosition(device_, &time, sizeof time) != MMSYSERR_NOERROR) {
-    markLost(now);
-    return lastReported_;
-  }
-  WavePosition::Unit unit = WavePosition::Unit::Bytes;
-  uint32_t value = 0;
-  switch (time.wType) {
-    case TIME_BYTES: value = time.u.cb; break;
-    case TIME_SAMPLES: unit = WavePosition::Unit::Frames; value = time.u.sample; break;  // a device without byte positions
-    case TIME_MS: unit = WavePosition::Unit::Milliseconds; value = time.u.ms; break;
-    default: return lastReported_;
-  }
-  if (value != lastRaw_) {
-    lastRaw_ = value;
-    lastMoveMs_ = now;
-  } else if (now - lastMoveMs_ >= kStallMs) {
-    markLost(now);
-    return lastReported_;
-  }
-  lastReported_ = base_ + position_.bytes(unit, value);
-  return lastReported_;
+};
+
+Win32LoopingAudioOutput::Win32LoopingAudioOutput(const WaveOutApi& api) : state_(std::make_shared<State>(api)) {
+  // The device thread keeps the state (and the copy the driver may hold)
+  // alive for as long as it may still be inside a driver call.
+  std::thread([state = state_] { state->run(); }).detach();
 }
+
+Win32LoopingAudioOutput::~Win32LoopingAudioOutput() {
+  close();
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->quit = true;
+  state_->wake.notify_all();
+}
+
+bool Win32LoopingAudioOutput::open() {
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.open) return false;
+  s.open = true;
+  ++s.openings;
+  s.retryAtMs = 0;  // a device for a new opening is tried at once
+  s.playing = false;
+  s.publish(0);
+  s.wake.notify_all();
+  return true;
+}
+
+bool Win32LoopingAudioOutput::playLooping(const int16_t* frames, size_t bytes) {
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!s.open || frames == nullptr || bytes < static_cast<size_t>(kBytesPerFrame)) return false;
+  const auto* source = reinterpret_cast<const uint8_t*>(frames);
+  s.loop = std::make_shared<std::vector<uint8_t>>(source, source + (bytes - bytes % kBytesPerFrame));
+  s.source = source;
+  ++s.loops;
+  s.playing = true;
+  s.base = 0;
+  s.publish(0);
+  s.wake.notify_all();
+  return true;
+}
+
+uint64_t Win32LoopingAudioOutput::positionBytes() const { return state_->position.load(std::memory_order_acquire); }
 
 void Win32LoopingAudioOutput::reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (device_ != nullptr) api_.reset(device_);
-  playing_ = false;
-  lost_ = false;
-  base_ = 0;
-  lastReported_ = 0;
-  position_.reset();
-}
-
-void Win32LoopingAudioOutput::unprepareDevice() {
-  if (device_ == nullptr || !prepared_) return;
-  api_.reset(device_);  // an unprepare of a header still playing would fail
-  api_.unprepareHeader(device_, &header_, sizeof header_);
-  prepared_ = false;
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.playing = false;
+  s.base = 0;
+  s.publish(0);
+  s.wake.notify_all();
 }
 
 void Win32LoopingAudioOutput::unprepare() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  unprepareDevice();
-  playing_ = false;
-  lost_ = false;
-  loopFrames_ = nullptr;
-}
-
-void Win32LoopingAudioOutput::closeDevice() {
-  if (device_ == nullptr) return;
-  unprepareDevice();
-  prepared_ = false;  // a lost device may refuse the unprepare
-  api_.close(device_);
-  device_ = nullptr;
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.playing = false;
+  s.source = nullptr;  // not read again: the caller may free it
+  s.loop.reset();
+  s.wake.notify_all();
 }
 
 void Win32LoopingAudioOutput::close() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  closeDevice();
-  playing_ = false;
-  lost_ = false;
+  State& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!s.open) return;
+  s.open = false;
+  s.playing = false;
+  s.source = nullptr;
+  s.loop.reset();
+  s.base = 0;
+  s.publish(0);
+  s.wake.notify_all();
+}
+
+void Win32LoopingAudioOutput::ringWritten() {
+  std::shared_ptr<std::vector<uint8_t>> copy;
+  const uint8_t* source = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    copy = state_->loop;
+    source = state_->source;
+  }
+  // The whole ring (353600 bytes for the module player, 50 times a second):
+  // cheaper than tracking which block changed, and the bytes the device is
+  // playing are copied over with the same values. The caller calls this from
+  // the thread that rewrote its ring, between playLooping and unprepare.
+  if (copy && source) std::memcpy(copy->data(), source, copy->size());
 }
 
 uint32_t Win32LoopingAudioOutput::reopenCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return reopens_;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->reopens;
+}
+
+bool Win32LoopingAudioOutput::looping() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->deviceLoop != 0;
 }
 
 }  // namespace host

@@ -25,8 +25,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// The text area compared with the reference frames.
-constexpr int kAreaLeft = 20, kAreaRight = 767, kAreaTop = 193, kAreaBottom = 569;
+// Frame regions compared with the reference frames (inclusive): the text
+// area, and the menu's entries with the page switch.
+struct Region {
+  int left, top, right, bottom;
+};
+constexpr Region kTextArea{20, 193, 767, 569};
+constexpr Region kMenu{146, 60, 645, 120};
 
 using Child = e2e::ChildProcess;
 
@@ -102,19 +107,39 @@ class ProgramUnderXvfb : public ::testing::Test {
   int x(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()); }
   std::string xOut(const std::string& args) { return capture("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null"); }
 
-  // A key held for a moment, and a left click held across several frames.
+  // Until the program has presented two frames after the call, or has
+  // ended: the screen changed twice (the intro, the stripes and the reader's
+  // status scroller move every frame). Presenting waits for the X server, so
+  // the input poll between the two came after the call, and the second frame
+  // acted on what was sent before it.
+  bool framesPass() {
+    imageio::Image last = screenshot("frames.png");
+    for (int change = 0; change < 2; ++change) {
+      const bool changed = waitFor([&] {
+        if (!program_->running()) return true;
+        imageio::Image now = screenshot("frames.png");
+        if (now.pixels == last.pixels) return false;
+        last = std::move(now);
+        return true;
+      }, 10s);
+      if (!changed) return false;
+    }
+    return true;
+  }
+
+  // A key held, and a left click held, each across frames of the program.
   void key(const std::string& name) {
     x("keydown " + name);
-    std::this_thread::sleep_for(150ms);
+    EXPECT_TRUE(framesPass()) << "the screen stood still with " << name << " down";
     x("keyup " + name);
   }
   void click(int px, int py) {
     x("mousemove " + std::to_string(px) + " " + std::to_string(py));
-    std::this_thread::sleep_for(150ms);
+    EXPECT_TRUE(framesPass()) << "the screen stood still";
     x("mousedown 1");
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(framesPass()) << "the screen stood still with the button down";
     x("mouseup 1");
-    std::this_thread::sleep_for(150ms);
+    EXPECT_TRUE(framesPass()) << "the screen stood still";
     x("mousemove 5 5");  // the pointer leaves the text area
   }
 
@@ -134,13 +159,13 @@ class ProgramUnderXvfb : public ::testing::Test {
     return image;
   }
 
-  // Pixels of the text area that differ; the pictures stay in the test's
+  // Pixels of a region that differ; the pictures stay in the test's
   // directory for inspection when they do.
-  static int textAreaDifferences(const imageio::Image& shot, const imageio::Image& ref) {
+  static int regionDifferences(const imageio::Image& shot, const imageio::Image& ref, const Region& r) {
     if (shot.width != 800 || shot.height != 600 || ref.width != 800 || ref.height != 600) return -1;
     int differences = 0;
-    for (int y = kAreaTop; y <= kAreaBottom; ++y) {
-      for (int px = kAreaLeft; px <= kAreaRight; ++px) {
+    for (int y = r.top; y <= r.bottom; ++y) {
+      for (int px = r.left; px <= r.right; ++px) {
         const std::size_t i = static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(px);
         differences += (shot.pixels[i] & 0xFFFFFF) != (ref.pixels[i] & 0xFFFFFF);
       }
@@ -149,12 +174,13 @@ class ProgramUnderXvfb : public ::testing::Test {
   }
 
   // The frame keeps changing while stripes or a page transition run: take
-  // screenshots until the text area matches the reference or time runs out,
+  // screenshots until the region matches the reference or time runs out,
   // and return the differences of the last one.
-  int settledDifferences(const std::string& name, const std::string& options, std::chrono::seconds timeout) {
+  int settledDifferences(const std::string& name, const std::string& options, std::chrono::seconds timeout,
+                         const Region& region = kTextArea) {
     const imageio::Image ref = reference(name + "_ref.png", options);
     int differences = -1;
-    waitFor([&] { return (differences = textAreaDifferences(screenshot(name + ".png"), ref)) == 0; }, timeout);
+    waitFor([&] { return (differences = regionDifferences(screenshot(name + ".png"), ref, region)) == 0; }, timeout);
     return differences;
   }
 
@@ -167,12 +193,16 @@ class ProgramUnderXvfb : public ::testing::Test {
 TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
   startProgram();
   std::string window;
-  ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 15s))
+  ASSERT_TRUE(waitFor([&] { return !(window = xOut("search --name 'CODED BY TARVOSKELD'")).empty(); }, 60s))
       << "no window; the program said: " << fileText(dir_ / "program.log");
   EXPECT_EQ(xOut("getwindowname " + window), "CODED BY TARVOSKELD :-)");
 
-  // Stripes, then the intro; Escape leaves it, the hand-over takes 3 s.
-  std::this_thread::sleep_for(3s);
+  // Stripes, then the intro with its tune; Escape leaves it, the hand-over
+  // takes 3 s.
+  ASSERT_TRUE(waitFor([&] {
+    std::error_code e;
+    return fs::file_size(dir_ / "audio.raw", e) > 0 && !e;
+  }, 60s)) << "no intro tune; the program said: " << fileText(dir_ / "program.log");
   x("mousemove 5 5");
   key("Escape");
   EXPECT_EQ(settledDifferences("editorial", "--article 11", 30s), 0);
@@ -181,6 +211,7 @@ TEST_F(ProgramUnderXvfb, TitleIntroReaderMenuSkinAndEscape) {
   // CHARTS, then the first slot: the monthly chart (its rules are solid, so
   // the animation clock does not show in the text area).
   click(79, 74);
+  EXPECT_EQ(settledDifferences("charts_menu", "--article 11 --page 1", 30s, kMenu), 0);
   click(250, 66);
   EXPECT_EQ(settledDifferences("chart", "--article 1 --page 1", 30s), 0);
 

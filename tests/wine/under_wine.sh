@@ -16,25 +16,26 @@
 # directory, kept when COMMAND fails). Every Wine process of the prefix is
 # ended afterwards.
 #
-# Exit status: COMMAND's, or 77 (skipped, for CTest) when the Windows build
-# has no quorvaline.exe or Wine, Xvfb are not installed.
+# Exit status: COMMAND's, or 1 when the Windows build has no quorvaline.exe
+# or the program to run, or Wine, Xvfb are not installed: a test that cannot
+# run fails.
 set -u
 build=$(cd "$1" 2>/dev/null && pwd) || build=$1
 screen=$2
 shift 2
 
 if [ ! -f "$build/quorvaline.exe" ]; then
-  echo "SKIP: $build/quorvaline.exe is missing (cmake --preset windows && cmake --build --preset windows)"
-  exit 77
+  echo "FAIL: $build/quorvaline.exe is missing (cmake --preset windows && cmake --build --preset windows)"
+  exit 1
 fi
 if [ "${1:-}" = wine ] && [ ! -f "${2:-}" ]; then
-  echo "SKIP: ${2:-the program} is missing (cmake --build --preset windows builds it)"
-  exit 77
+  echo "FAIL: ${2:-the program} is missing (cmake --build --preset windows builds it)"
+  exit 1
 fi
 for tool in wine wineserver wineboot Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (tools/setup.sh installs it)"
-    exit 77
+    echo "FAIL: $tool is not installed (tools/setup.sh installs it)"
+    exit 1
   fi
 done
 

@@ -1,21 +1,37 @@
 // embed: turns a binary file into a C++ source holding it as a byte array.
-//   qv_embed_tool SYMBOL INPUT OUTPUT.cpp
-// A missing INPUT gives an empty array, so the tree builds before an asset exists.
+//   qv_embed_tool SYMBOL INPUT OUTPUT.cpp [SIZE]
+// An INPUT that cannot be read, or (with SIZE) has any other size, is an
+// error: nothing is written and the build stops.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s SYMBOL INPUT OUTPUT\n", argv[0]);
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: %s SYMBOL INPUT OUTPUT [SIZE]\n", argv[0]);
     return 2;
   }
   const std::string symbol = argv[1];
-  std::vector<unsigned char> bytes;
-  if (std::ifstream in{argv[2], std::ios::binary}) {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in{argv[2], std::ios::binary};
+  if (!in) {
+    std::fprintf(stderr, "%s: cannot read %s\n", symbol.c_str(), argv[2]);
+    return 1;
+  }
+  const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (argc == 5) {
+    char* end = nullptr;
+    const unsigned long long want = std::strtoull(argv[4], &end, 10);
+    if (end == argv[4] || *end != '\0') {
+      std::fprintf(stderr, "%s: SIZE %s is not a number\n", symbol.c_str(), argv[4]);
+      return 2;
+    }
+    if (bytes.size() != want) {
+      std::fprintf(stderr, "%s: %s has %zu bytes, not %llu\n", symbol.c_str(), argv[2], bytes.size(), want);
+      return 1;
+    }
   }
   std::FILE* out = std::fopen(argv[3], "wb");
   if (!out) {
@@ -30,5 +46,9 @@ int main(int argc, char** argv) {
     std::fprintf(out, "%s%u,", (i % 24 == 0) ? "\n" : "", bytes[i]);
   }
   std::fprintf(out, "0};\nconst std::size_t %s_size = %zu;\n", symbol.c_str(), bytes.size());
-  return std::fclose(out) == 0 ? 0 : 1;
+  if (std::fclose(out) != 0) {
+    std::remove(argv[3]);
+    return 1;
+  }
+  return 0;
 }
