@@ -11,61 +11,46 @@
 namespace app {
 namespace {
 
-// Menu entries behind slots 1..9: charts page, articles page.
-constexpr int32_t kMenuEntries[3][10] = {
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
-    {0, 11, 13, 14, 15, 16, 17, 18, 19, 20},
-};
+using render::kButtonArticles;
+using render::kButtonCharts;
+using render::kButtonHelp;
+using render::kButtonMusic1;
+using render::kButtonMusic4;
+using render::kButtonMute;
+using render::kButtonQuit;
+using render::kButtonRules;
+using render::kMenuEntries;
+using render::kMenuSlots;
+using render::kVisibleRows;
 
 // Key press: down now and pressed since the previous query.
 bool pressed(host::DisplayHost& display, int32_t key) { return display.asyncKeyState(key) == host::kKeyPressedNow; }
 
-// The renderer's button table is the one source of the rectangles.
 bool hit(const Program& p, int32_t button) {
-  return render::strictlyInside(render::buttonRect(*p.graphics, button, p.view.skin), p.view.pointerX,
-                                p.view.pointerY);
+  return render::buttonRect(button, p.view.skin).contains(p.view.pointerX, p.view.pointerY);
 }
 
 bool clickAvailable(const ViewState& v) { return v.buttonDown != 0 && v.clickLatch != 1; }
 
 void clearEntries(ViewState& v) { std::fill(v.entryOpen.begin() + 1, v.entryOpen.end(), 0); }
 
-// One step of the page transition: the page without thumb and pointer, the
-// columns at even distances up to d from both edges of the text area black.
+// One frame of the page transition: the page without thumb and pointer, the
+// columns at even distances up to d from both edges of the wiped band black.
 void wipeStep(Program& p, int32_t d) {
   ViewState& v = p.view;
   v.frameStart = p.clock.now();
-  render::drawReaderPage(*p.graphics, p.scene());
-  uint32_t* frame = render::framePixels(*p.graphics);
-  const int32_t rows = wipeRows(v.skin);
-  for (int32_t i = 0; i <= d; i += 2) {
-    const int32_t left = kWipeLeft + i;
-    const int32_t right = kWipeRight - i;
-    for (int32_t r = kWipeTop; r < kWipeTop + rows; ++r) {
-      uint32_t* row = frame + static_cast<std::size_t>(r) * render::kFrameWidth;
-      if (left >= 0 && left < render::kFrameWidth) row[left] = 0;
-      if (right >= 0 && right < render::kFrameWidth) row[right] = 0;
-    }
-  }
-  p.display.present(frame);
+  applyUpdate(p, render::drawReaderPage(*p.graphics, p.scene()));
+  render::drawWipe(*p.graphics, v.skin, d);
+  p.display.present(render::framePixels(*p.graphics));
   p.clock.sleepMs(1);
   v.animClock += (p.clock.now() - v.frameStart) * 250.0;
 }
 
 }  // namespace
 
-HitRect menuSlotRegion(int32_t slot) {
-  if (slot < 1 || slot > 9) return {0, 0, 0, 0};
-  if (slot <= 5) return {146, 60 + 12 * (slot - 1), 245, 12};
-  return {400, 60 + 12 * (slot - 6), 245, 12};
-}
-
-HitRect pageSwitchRegion() { return {400, 104, 245, 16}; }
-
 int32_t menuPageOf(int32_t article) {
   for (int32_t page = 1; page <= 2; ++page) {
-    for (int32_t slot = 1; slot <= 9; ++slot) {
+    for (int32_t slot = 1; slot <= kMenuSlots; ++slot) {
       if (kMenuEntries[page][slot] == article) return page;
     }
   }
@@ -73,7 +58,7 @@ int32_t menuPageOf(int32_t article) {
 }
 
 int32_t menuEntryOf(int32_t page, int32_t slot) {
-  if (page < 1 || page > 2 || slot < 1 || slot > 9) return 0;
+  if (page < 1 || page > 2 || slot < 1 || slot > kMenuSlots) return 0;
   return kMenuEntries[page][slot];
 }
 
@@ -91,10 +76,10 @@ void pollInput(Program& p) {
   v.pointerY = std::clamp(p.display.mouseY(), 1, 589);
   v.buttonDown = button;
 
-  const int32_t lastTop = v.lineCount - kVisibleLines;
-  if (pressed(p.display, host::kKeyPageUp) && v.topLine > 0) v.topLine = std::max(v.topLine - kVisibleLines, 0);
+  const int32_t lastTop = v.lineCount - kVisibleRows;
+  if (pressed(p.display, host::kKeyPageUp) && v.topLine > 0) v.topLine = std::max(v.topLine - kVisibleRows, 0);
   if (pressed(p.display, host::kKeyPageDown) && v.topLine < lastTop) {
-    v.topLine = std::min(v.topLine + kVisibleLines, lastTop);
+    v.topLine = std::min(v.topLine + kVisibleRows, lastTop);
   }
   if (pressed(p.display, host::kKeyEnd)) v.topLine = std::max(lastTop, 0);
   if (pressed(p.display, host::kKeyHome)) v.topLine = 0;
@@ -161,16 +146,16 @@ void handleMenu(Program& p) {
   const int32_t px = v.pointerX;
   const int32_t py = v.pointerY;
   const int32_t page = v.menuPage;
-  for (int32_t slot = 1; slot <= 9; ++slot) {
+  for (int32_t slot = 1; slot <= kMenuSlots; ++slot) {
     const int32_t e = menuEntryOf(page, slot);
-    if (!menuSlotRegion(slot).contains(px, py) || p.content.menu[e].enabled == 0 || v.entryOpen[e] != 0) continue;
+    if (!render::menuSlotRegion(slot).contains(px, py) || p.content.menu[e].enabled == 0 || v.entryOpen[e] != 0) continue;
     clearEntries(v);
     v.entryOpen[e] = 1;
     v.buttonState[kButtonRules] = 0;
     v.buttonState[kButtonHelp] = 0;
     turnPage(p, e);
   }
-  if (pageSwitchRegion().contains(px, py)) {
+  if (render::kPageSwitchRegion.contains(px, py)) {
     v.buttonState[kButtonCharts] = 0;
     v.buttonState[kButtonArticles] = 0;
     v.menuPage = v.menuPage + 1 > 2 ? 1 : v.menuPage + 1;
@@ -179,10 +164,24 @@ void handleMenu(Program& p) {
 
 void turnPage(Program& p, int32_t articleNumber) {
   // Closing: d = 0, 10, ..., 740; opening: d = 747, 737, ..., 7.
-  for (int32_t d = 0; d < 747; d += 10) wipeStep(p, d);
-  content::openArticle(p.content, p.article, p.view, articleNumber);
-  p.view.article = articleNumber;
-  for (int32_t d = 747; d > 0; d -= 10) wipeStep(p, d);
+  for (int32_t d = 0; d < render::kWipeReach; d += render::kWipeStride) wipeStep(p, d);
+  openArticle(p, articleNumber);
+  for (int32_t d = render::kWipeReach; d > 0; d -= render::kWipeStride) wipeStep(p, d);
+}
+
+void openArticle(Program& p, int32_t articleNumber) {
+  ViewState& v = p.view;
+  v.lineCount = content::openArticle(p.content, p.article, articleNumber);
+  v.topLine = 0;
+  v.pixelOffset = 0;
+  v.article = articleNumber;
+}
+
+void applyUpdate(Program& p, const render::ReaderUpdate& update) {
+  ViewState& v = p.view;
+  v.topLine = update.topLine;
+  v.pixelOffset = update.pixelOffset;
+  v.scrollerPos = update.scrollerPos;
 }
 
 void switchModule(Program& p, int32_t module) {

@@ -13,6 +13,7 @@ namespace {
 constexpr int32_t kFrameWidth = render::kFrameWidth;
 constexpr int32_t kFrameHeight = render::kFrameHeight;
 constexpr int32_t kFirstModule = 1;
+constexpr double kStripesSeconds = 0.5;
 
 bool pressed(host::DisplayHost& display, int32_t key) { return display.asyncKeyState(key) == host::kKeyPressedNow; }
 
@@ -23,6 +24,16 @@ render::ImageAssets imageAssets() {
 void clearAndPresent(Program& p) {
   render::clearFrame(*p.graphics);
   p.display.present(render::framePixels(*p.graphics));
+}
+
+// Bands of random colours for half a second of timer time, a new fill every frame.
+void showStripes(Program& p, int32_t bandHeight) {
+  const double start = p.clock.now();
+  while (p.clock.now() - start < kStripesSeconds) {
+    render::drawStripes(*p.graphics, bandHeight, p.random);
+    p.display.present(render::framePixels(*p.graphics));
+    p.clock.sleepMs(1);
+  }
 }
 
 }  // namespace
@@ -43,8 +54,7 @@ bool startUp(Program& p) {
       p.openingArticle >= 1 && p.openingArticle <= content::kLastArticle ? p.openingArticle : kOpeningArticle;
   content::buildContent(p.content);
   content::sizeArticleView(p.article);
-  content::openArticle(p.content, p.article, v, first);
-  v.article = first;
+  openArticle(p, first);
   std::fill(v.entryOpen.begin(), v.entryOpen.end(), 0);
 
   render::setUpRenderer(*p.graphics, imageAssets());
@@ -53,17 +63,17 @@ bool startUp(Program& p) {
   // Initial button states from the button table: ARTICLES (the menu page
   // shown) and MUSIC 1 selected.
   v.buttonState[0] = 0;
-  for (int32_t b = 1; b <= render::kButtonCount; ++b) v.buttonState[b] = p.graphics->buttons[b].initialState;
+  v.buttonState = render::kButtonInitialState;
   // The menu and the buttons as if the reader had opened the first article:
   // its entry marked (on the charts page for a chart), or RULES or HELP lit.
   if (first == kRulesArticle || first == kHelpArticle) {
-    v.buttonState[first == kRulesArticle ? kButtonRules : kButtonHelp] = 1;
+    v.buttonState[first == kRulesArticle ? render::kButtonRules : render::kButtonHelp] = 1;
   } else {
     v.entryOpen[first] = 1;
     if (menuPageOf(first) == 1) {
       v.menuPage = 1;
-      v.buttonState[kButtonArticles] = 0;
-      v.buttonState[kButtonCharts] = 1;
+      v.buttonState[render::kButtonArticles] = 0;
+      v.buttonState[render::kButtonCharts] = 1;
     }
   }
 
@@ -96,7 +106,7 @@ void startTune(Program& p, int32_t tune) {
 void startIntro(Program& p) {
   render::initStarfield(*p.graphics, p.random);
   p.clock.sleepMs(150);
-  for (int32_t band : {10, 10, 2}) render::drawStripes(*p.graphics, band, p.display, p.clock, p.random);
+  for (int32_t band : {10, 10, 2}) showStripes(p, band);
   const double now = p.clock.now();
   p.random.seed(now);
   render::setIntroPauseDeadline(*p.graphics, now);
@@ -122,7 +132,7 @@ bool introFrame(Program& p) {
       v.currentTune = static_cast<uint32_t>(k);
     }
   }
-  render::drawIntroFrame(*p.graphics, v, p.content.texts, p.clock);
+  render::drawIntroFrame(*p.graphics, v.introClock, v.introFrameStep, p.content.texts, p.clock.now());
   p.display.present(render::framePixels(*p.graphics));
   render::clearIntroFrame(*p.graphics);
   p.clock.sleepMs(1);
@@ -141,7 +151,7 @@ void handOver(Program& p) {
   // The click that ended the intro is not one for the reader.
   p.view.buttonPresses = p.display.leftButtonPresses();
   p.sidPlayer.stop();
-  for (int32_t band : {10, 10, 2, 10, 2, 2}) render::drawStripes(*p.graphics, band, p.display, p.clock, p.random);
+  for (int32_t band : {10, 10, 2, 10, 2, 2}) showStripes(p, band);
   p.clock.sleepMs(10);
   switchModule(p, kFirstModule);
   render::clearFrame(*p.graphics);
@@ -152,7 +162,7 @@ bool readerFrame(Program& p) {
   ViewState& v = p.view;
   if (pressed(p.display, host::kKeyEscape) || v.quitRequested != 0 || p.display.endRequested() != 0) return false;
   v.frameStart = p.clock.now();
-  const int32_t lastTop = v.lineCount - kVisibleLines;
+  const int32_t lastTop = v.lineCount - render::kVisibleRows;
 
   // Smooth scrolling while Up or Down is held: 6 pixels a frame, a line per 12.
   const bool downHeld = p.display.asyncKeyState(host::kKeyDown) != 0;
@@ -186,8 +196,8 @@ bool readerFrame(Program& p) {
   handleMenu(p);
 
   // Draws the page, the thumb and its drag (which may move topLine) or, for
-  // an article shorter than a page, settles pixelOffset at 5; then the pointer.
-  render::drawReaderFrame(*p.graphics, p.scene());
+  // an article shorter than a page, settles pixelOffset; then the pointer.
+  applyUpdate(p, render::drawReaderFrame(*p.graphics, p.scene()));
   p.display.present(render::framePixels(*p.graphics));
   pollInput(p);
   p.clock.sleepMs(1);

@@ -22,11 +22,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/view_state.h"
 #include "content/content.h"
 #include "host/display_host.h"
 #include "host/random.h"
 #include "render/render.h"
+#include "render/view_state.h"
 #include "sid/sid_player.h"
 #include "xm/module_player.h"
 
@@ -37,12 +37,15 @@ class LoopingAudioOutput;
 
 namespace app {
 
+// The program's record of what is shown; its type sits with the renderer,
+// which draws from it.
+using ViewState = render::ViewState;
+
 inline constexpr int32_t kExitNormal = 0;
 inline constexpr int32_t kExitNoDisplay = -1;
 
 inline constexpr char kWindowTitle[] = "CODED BY TARVOSKELD :-)";
 inline constexpr char kStartupQuestion[] = "THE QUORVALINE CHARTS PREVIEW\rFULL SCREEN?";
-inline constexpr int32_t kVisibleLines = 33;  // article lines on one reader page
 inline constexpr int32_t kOpeningArticle = 11;  // the editorial
 
 // The level meter's view of the module being heard.

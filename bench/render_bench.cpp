@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/view_state.h"
 #include "assets/assets.h"
 #include "content/content.h"
 #include "host/display_host.h"
@@ -40,7 +39,7 @@ std::unique_ptr<render::Graphics> realGraphics() {
 struct BusiestPage {
   content::Content issue;
   content::ArticleView view;
-  app::ViewState state;
+  render::ViewState state;
   int article = 0;
   int top = 0;
 
@@ -49,7 +48,7 @@ struct BusiestPage {
     content::sizeArticleView(view);
     long best = -1;
     for (int a = 1; a <= content::kLastArticle; ++a) {
-      content::openArticle(issue, view, state, a);
+      state.lineCount = content::openArticle(issue, view, a);
       for (int t = 0; t == 0 || t <= state.lineCount - 33; ++t) {
         long score = 0;
         for (int i = 0; i < 33 && t + i < state.lineCount; ++i) {
@@ -68,7 +67,7 @@ struct BusiestPage {
         }
       }
     }
-    content::openArticle(issue, view, state, article);
+    state.lineCount = content::openArticle(issue, view, article);
     state.topLine = top;
     state.buttonState[3] = 1;
     state.buttonState[7] = 1;
@@ -128,7 +127,7 @@ void BM_ReaderFrameFullPage(benchmark::State& state) {
     uint16_t cellAt(int32_t c) const override { return static_cast<uint16_t>(47 + c); }
   };
   Notes notes;
-  app::ViewState s;
+  render::ViewState s;
   s.lineCount = 100;
   s.buttonState[3] = 1;
   s.buttonState[7] = 1;
@@ -154,10 +153,10 @@ void BM_IntroFrame(benchmark::State& state) {
   host::Random random(36);
   render::initStarfield(*g, random);
   StillClock clock;
-  app::ViewState s;
+  render::ViewState s;
   s.introFrameStep = 4.0;
   for (auto _ : state) {
-    render::drawIntroFrame(*g, s, issue.texts, clock);
+    render::drawIntroFrame(*g, s.introClock, s.introFrameStep, issue.texts, clock.now());
     render::clearIntroFrame(*g);
     s.introClock += 0.8;
     benchmark::DoNotOptimize(render::framePixels(*g));

@@ -7,7 +7,8 @@ function(qv_folder_library name)
     list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp)
   endforeach()
   file(GLOB srcs CONFIGURE_DEPENDS ${globs})
-  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  # Entry points (main.cpp, web_main.cpp) belong to their executables.
+  list(FILTER srcs EXCLUDE REGEX "/([a-z]+_)?main\\.cpp$")
   if(NOT srcs)
     # A folder whose sources are still to come builds as an empty library.
     set(srcs ${CMAKE_BINARY_DIR}/generated/empty_${name}.cpp)

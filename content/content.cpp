@@ -69,7 +69,7 @@ void sizeArticleView(ArticleView& view) {
   view.rule.assign(kLines, std::string());
 }
 
-void openArticle(const Content& content, ArticleView& view, app::ViewState& state, int n) {
+int32_t openArticle(const Content& content, ArticleView& view, int n) {
   if (view.glyph.size() != static_cast<std::size_t>(kLines) * kColumns) sizeArticleView(view);
   // Out-of-range article numbers read as an article of empty lines rather than
   // outside the tables.
@@ -78,12 +78,12 @@ void openArticle(const Content& content, ArticleView& view, app::ViewState& stat
   const bool built = t.lineText.size() == static_cast<std::size_t>(kLines) * kArticles;
   static const std::string kEmpty;
 
-  state.lineCount = kLastLine - 1;
+  int32_t lineCount = kLastLine - 1;
   for (int i = 0; i < kLastLine; ++i) {
     const std::size_t at = LineTables::cell(i, valid ? n : 0);
     const std::string& text = valid && built ? t.lineText[at] : kEmpty;
     if (text.size() >= kEndMarker.size() && text.compare(0, kEndMarker.size(), kEndMarker) == 0) {
-      state.lineCount = i;
+      lineCount = i;
       continue;
     }
     const std::string& colours = valid && built ? t.lineColours[at] : kEmpty;
@@ -109,8 +109,7 @@ void openArticle(const Content& content, ArticleView& view, app::ViewState& stat
 
     view.rule[i] = valid && built ? t.lineRule[at] : kEmpty;
   }
-  state.topLine = 0;
-  state.pixelOffset = 0;
+  return lineCount;
 }
 
 }  // namespace content

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/view_state.h"
-
 namespace content {
 
 inline constexpr int kLastLine = 5000;   // lines 0..5000
@@ -74,8 +72,9 @@ struct ArticleView {
 void buildContent(Content& content);
 // Sizes the view tables (all lines empty, colour 1, style 0, rule "").
 void sizeArticleView(ArticleView& view);
-// Decodes article n (1..20) into the view; sets lineCount, topLine 0, pixelOffset 0.
-void openArticle(const Content& content, ArticleView& view, app::ViewState& state, int n);
+// Decodes article n (1..20) into the view and returns its line count (the
+// index of its "<END>" line; 4999 when it has none).
+int32_t openArticle(const Content& content, ArticleView& view, int n);
 
 // ColourCode of one colour-code character: "1".."9" -> 1..9, "A".."V" -> 10..31, else 1.
 int32_t colourCodeOf(char c);

@@ -42,18 +42,11 @@ inline constexpr int kStyle2FirstRow = 14;
 inline constexpr int kColourCodes = 31;   // ShadeTable columns 0..30 (0 never written)
 inline constexpr int kBlackCode = 31;     // ColourCode 31 draws black
 
-// Article area.
-inline constexpr int kVisibleRows = 33;
-inline constexpr int kTextClipTop = 193;
-inline constexpr int kOpaqueClipBottom = 569;  // also the skin 1 text clip bottom
-inline constexpr int kSkin2TextClipBottom = 570;
-
 // Big intro font: 59 glyphs of 32 x 32 for codes 32..90.
 inline constexpr int kBigGlyphSize = 32;
 inline constexpr int kBigGlyphCount = 59;
 inline constexpr int kLastBigGlyph = 90;
 
-inline constexpr int kButtonCount = 10;
 inline constexpr int kSpriteSize = 11;
 inline constexpr int kSpritePixels = kSpriteSize * kSpriteSize;
 inline constexpr int kMeterBars = 40;
@@ -63,22 +56,8 @@ inline constexpr int kStarCount = 300;
 inline constexpr int kWaveColumns = 801;  // yA, yB: columns 0..800
 inline constexpr int kColourRows = 631;   // colA, colB, colC: rows 0..630
 
-struct Rect {
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t lastDX = 0;
-  int32_t lastDY = 0;
-};
-
-// Strict hit test: x < px < x + lastDX and y < py < y + lastDY.
-inline bool strictlyInside(const Rect& r, int32_t px, int32_t py) {
-  return r.x < px && px < r.x + r.lastDX && r.y < py && py < r.y + r.lastDY;
-}
-
 struct Button {
-  std::array<Rect, 2> rect{};  // [0] skin 1 ('Grunge'), [1] skin 2 ('Carbon')
-  int32_t initialState = 0;    // 1 = selected at start (ARTICLES, MUSIC 1)
-  int32_t glow = 0;            // 0..125
+  int32_t glow = 0;  // 0..125; the rectangles are kButtonRects (render/layout.h)
 };
 
 enum PointerShape : uint8_t { kPointerNormal = 1, kPointerHot = 2 };
@@ -148,16 +127,8 @@ struct Graphics {
   IntroState intro;
 };
 
-// The button table and pointer sprite as compiled in: 121 sprite values row by
-// row, then x, y, lastDX, lastDY, state, glow of buttons 1..10 in skin 1, then
-// x, y, lastDX, lastDY of buttons 1..10 in skin 2.
-inline constexpr int kButtonTableValues = kSpritePixels + kButtonCount * 6 + kButtonCount * 4;
-extern const std::array<int16_t, kButtonTableValues> kButtonTable;
-
-// Index of a skin's tables: 0 for skin 1, 1 for any other skin.
-inline int skinSlot(int32_t skin) { return skin == 1 ? 0 : 1; }
-// Button n's rectangle (1..10) for a skin: what navigation hit-tests.
-const Rect& buttonRect(const Graphics& g, int32_t button, int32_t skin);
+// The pointer sprite as compiled in: 121 values row by row, 0 transparent.
+extern const std::array<int16_t, kSpritePixels> kPointerShape;
 
 // Rounding used by every formula: nearest, ties to even.
 int32_t roundEven(double v);
@@ -181,18 +152,20 @@ void drawText(Graphics& g, std::string_view text, int32_t x, int32_t y, int32_t 
               int32_t clipTop, int32_t clipBottom, int32_t style, int32_t code);
 // The numeric value of a rule text, rounded ("" and non-numbers are 0).
 int32_t ruleStyleOf(std::string_view rule);
-void drawArticleRules(Graphics& g, const app::ViewState& view, const content::ArticleView& article, int32_t top);
-void drawArticleText(Graphics& g, const app::ViewState& view, const content::ArticleView& article, int32_t top);
+void drawArticleRules(Graphics& g, const ViewState& view, const content::ArticleView& article, int32_t top);
+void drawArticleText(Graphics& g, const ViewState& view, const content::ArticleView& article, int32_t top);
 
 // Reader screen.
 void setUpButtonsAndPointer(Graphics& g);
 void setUpLevelMeter(Graphics& g);
-void drawButtons(Graphics& g, const app::ViewState& view);
-void drawMenuPanel(Graphics& g, const app::ViewState& view, const content::Content& content);
+void drawButtons(Graphics& g, const ViewState& view);
+void drawMenuPanel(Graphics& g, const ViewState& view, const content::Content& content);
 void drawLevelMeter(Graphics& g, int32_t skin, const NoteSource& notes);
-void drawStatusScroller(Graphics& g, app::ViewState& view, const content::Content& content);
-void drawScrollThumb(Graphics& g, const app::ViewState& view);
-void dragScrollThumb(Graphics& g, app::ViewState& view);
+// Draws the status line from view.scrollerPos; returns the position for the next frame.
+int32_t drawStatusScroller(Graphics& g, const ViewState& view, const content::Content& content);
+void drawScrollThumb(Graphics& g, const ViewState& view);
+// Follows the pointer on the thumb; returns the top line a drag puts there (else view.topLine).
+int32_t dragScrollThumb(Graphics& g, const ViewState& view);
 void drawPointer(Graphics& g, int32_t x, int32_t y);
 
 // Intro.

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 
-#include "host/display_host.h"
 #include "host/random.h"
 #include "render/graphics.h"
 
@@ -23,6 +22,36 @@ constexpr double kPauseSeconds = 4.0;
 constexpr double kMaxScrollerStep = 5.0;
 constexpr int kMirrorCut = 598;  // mirror pixels only while yB + r < 598
 constexpr int kFadeStart = 521;  // colC fades to black below this row
+
+// Copper bands: seven pairs, one swinging around row 375 and one, half as
+// blue and against it, around row 595.
+constexpr int kCopperPairs = 7;
+constexpr int kUpperBandCentre = 375;
+constexpr int kUpperBandSwing = 100;
+constexpr int kLowerBandCentre = 595;
+constexpr int kLowerBandSwing = -80;
+// The scroller's wave: its top row swings around 310 on a slow and a fast
+// sine; the mirror's around 592, less and the other way.
+constexpr int kWaveCentre = 310;
+constexpr int kWaveSlowSwing = 100;
+constexpr int kWaveFastSwing = 73;
+constexpr int kMirrorCentre = 592;
+constexpr int kMirrorSlowSwing = 30;
+constexpr int kMirrorFastSwing = 48;
+// colA channels: green runs kGreenLag rows after red, blue kBlueLag.
+constexpr int kGreenLag = 20;
+constexpr int kBlueLag = 40;
+// Stars are drawn while their column is in kStarLeft..kStarRight.
+constexpr int kStarLeft = 5;
+constexpr int kStarRight = 795;
+// Intro lines 1..9: centred on column 400, line n's top at 60 + 33 n.
+constexpr int kIntroLinesTop = 60;
+constexpr int kIntroLinePitch = 33;
+constexpr int kIntroCentreX = kFrameWidth / 2;
+// The cleared frame: row 0 black, rows 1..50 a blue fading by 3 a row from 150.
+constexpr int kHeaderRows = 50;
+constexpr int kHeaderBlue = 150;
+constexpr int kHeaderFade = 3;
 
 struct StarLayer {
   double speed;
@@ -116,19 +145,13 @@ void initStarfield(Graphics& g, host::Random& random) {
   g.intro.scrollerX = 0.0;
 }
 
-void drawStripes(Graphics& g, int32_t bandHeight, host::DisplayHost& display, host::Clock& clock,
-                 host::Random& random) {
+void drawStripes(Graphics& g, int32_t bandHeight, host::Random& random) {
   const int32_t height = std::max(bandHeight, 1);
-  const double start = clock.now();
-  while (clock.now() - start < 0.5) {
-    for (int32_t y = 0; y < kFrameHeight; y += height) {
-      const int32_t red = roundEven(255 * random.uniform());
-      const int32_t green = roundEven(255 * random.uniform());
-      const int32_t blue = roundEven(255 * random.uniform());
-      for (int32_t row = y; row < std::min(y + height, kFrameHeight); ++row) fillRow(g, row, rgb(red, green, blue));
-    }
-    display.present(g.frame.data());
-    clock.sleepMs(1);
+  for (int32_t y = 0; y < kFrameHeight; y += height) {
+    const int32_t red = roundEven(255 * random.uniform());
+    const int32_t green = roundEven(255 * random.uniform());
+    const int32_t blue = roundEven(255 * random.uniform());
+    for (int32_t row = y; row < std::min(y + height, kFrameHeight); ++row) fillRow(g, row, rgb(red, green, blue));
   }
 }
 
@@ -166,10 +189,10 @@ void drawCopperBand(Graphics& g, int32_t y, int32_t q) {
 void drawCopperBands(Graphics& g, double introClock) {
   BandRows rows;
   rows.fill(-1);
-  for (int k = 1; k <= 7; ++k) {
+  for (int k = 1; k <= kCopperPairs; ++k) {
     const double p = std::sin((4 * k + introClock) * 3.14 / 90);
-    markBand(rows, roundEven(100 * p + 375), 2 * k);
-    markBand(rows, roundEven(-80 * p + 595), k);
+    markBand(rows, roundEven(kUpperBandSwing * p + kUpperBandCentre), 2 * k);
+    markBand(rows, roundEven(kLowerBandSwing * p + kLowerBandCentre), k);
   }
   fillBands(g, rows);
 }
@@ -181,21 +204,21 @@ void computeIntroTables(Graphics& g, double introClock) {
   for (int c = 0; c <= kWaveColumns / 2; ++c) {
     const double slow = std::sin((c - 2.5 * t) * 1.5 * kWaveStep);
     const double fast = std::sin((c - 4 * t) * kWaveStep);
-    const int32_t upperRow = roundEven(100 * slow + 73 * fast + 310);
-    const int32_t lowerRow = roundEven(592 - (30 * slow + 48 * fast));
+    const int32_t upperRow = roundEven(kWaveSlowSwing * slow + kWaveFastSwing * fast + kWaveCentre);
+    const int32_t lowerRow = roundEven(kMirrorCentre - (kMirrorSlowSwing * slow + kMirrorFastSwing * fast));
     for (int x = std::max(2 * c - 1, 0); x <= std::min(2 * c, kWaveColumns - 1); ++x) {
       in.yA[static_cast<std::size_t>(x)] = upperRow;
       in.yB[static_cast<std::size_t>(x)] = lowerRow;
     }
   }
-  // colA: green is red 20 rows on, blue red 40 rows on, so one run of sines
-  // over rows 0..670 serves all three channels.
+  // colA: green is red kGreenLag rows on, blue red kBlueLag rows on, so one
+  // run of sines over rows 0..670 serves all three channels.
   const double q = 0.25 * kColourStep;
-  std::array<int32_t, kColourRows + 40> level{};
-  for (int j = 0; j < kColourRows + 40; ++j) level[static_cast<std::size_t>(j)] = roundEven(90 * std::sin(q * (j + t)) + 125);
+  std::array<int32_t, kColourRows + kBlueLag> level{};
+  for (int j = 0; j < kColourRows + kBlueLag; ++j) level[static_cast<std::size_t>(j)] = roundEven(90 * std::sin(q * (j + t)) + 125);
   for (int i = 0; i < kColourRows; ++i) {
     const auto at = static_cast<std::size_t>(i);
-    in.colA[at] = rgb(level[at], level[at + 20], level[at + 40]);
+    in.colA[at] = rgb(level[at], level[at + kGreenLag], level[at + kBlueLag]);
   }
   // colB and colC do not move with the clock: made once.
   if (!in.fixedColoursReady) {
@@ -221,7 +244,7 @@ void drawStarfield(Graphics& g, double frameStep) {
     const double fx = std::floor(x);
     const double fy = std::floor(in.starY[static_cast<std::size_t>(i)]);
     x += frameStep * layer.speed;
-    if (fx >= 5 && fx <= 795) {
+    if (fx >= kStarLeft && fx <= kStarRight) {
       const auto px = static_cast<int32_t>(fx);
       const auto py = static_cast<int32_t>(fy);
       setPixel(g, px, py, layer.core);
@@ -264,8 +287,8 @@ void drawBigGlyph(Graphics& g, int32_t code, int32_t x, int32_t y, const std::ar
 void drawIntroLines(Graphics& g, const content::FixedTexts& texts) {
   for (int line = 1; line <= 9; ++line) {
     const std::string& text = texts.introLines[static_cast<std::size_t>(line)];
-    const int32_t y = 60 + 33 * line;
-    int32_t x = 400 - 16 * static_cast<int32_t>(text.size());
+    const int32_t y = kIntroLinesTop + kIntroLinePitch * line;
+    int32_t x = kIntroCentreX - kBigGlyphSize / 2 * static_cast<int32_t>(text.size());
     for (char ch : text) {
       const int32_t code = upper(static_cast<uint8_t>(ch));
       if (code < kFirstGlyph || code > kLastBigGlyph) continue;
@@ -321,13 +344,13 @@ void drawIntroScroller(Graphics& g, const std::string& text, double frameStep, d
   const int32_t length = static_cast<int32_t>(text.size());
   const double step = std::min(frameStep, kMaxScrollerStep);
   if (now > in.pauseDeadline) in.scrollerX -= step;
-  if (in.scrollerX < -32) {
+  if (in.scrollerX < -kBigGlyphSize) {
     in.scrollerPos += 1;
     if (in.scrollerPos >= 1 && in.scrollerPos <= length && text[static_cast<std::size_t>(in.scrollerPos - 1)] == 'a') {
       in.pauseDeadline = now + kPauseSeconds;
     }
     if (in.scrollerPos > length) in.scrollerPos = 1;
-    in.scrollerX += 32;
+    in.scrollerX += kBigGlyphSize;
   }
   if (in.scrollerPos < 1 || in.scrollerPos > length) return;
   const int32_t left = static_cast<int32_t>(std::floor(in.scrollerX));
@@ -347,18 +370,18 @@ void drawIntroScroller(Graphics& g, const std::string& text, double frameStep, d
   }
 }
 
-void drawIntroFrame(Graphics& g, app::ViewState& view, const content::FixedTexts& texts, host::Clock& clock) {
-  drawCopperBands(g, view.introClock);
-  computeIntroTables(g, view.introClock);
-  drawStarfield(g, view.introFrameStep);
+void drawIntroFrame(Graphics& g, double introClock, double frameStep, const content::FixedTexts& texts, double now) {
+  drawCopperBands(g, introClock);
+  computeIntroTables(g, introClock);
+  drawStarfield(g, frameStep);
   drawIntroLines(g, texts);
-  drawIntroScroller(g, texts.introScroller, view.introFrameStep, clock.now());
+  drawIntroScroller(g, texts.introScroller, frameStep, now);
 }
 
 void clearIntroFrame(Graphics& g) {
   fillRow(g, 0, 0);
-  for (int r = 1; r <= 50; ++r) fillRow(g, r, static_cast<uint32_t>(150 - 3 * (r - 1)));
-  for (int r = 51; r < kFrameHeight; ++r) fillRow(g, r, 0);
+  for (int r = 1; r <= kHeaderRows; ++r) fillRow(g, r, static_cast<uint32_t>(kHeaderBlue - kHeaderFade * (r - 1)));
+  for (int r = kHeaderRows + 1; r < kFrameHeight; ++r) fillRow(g, r, 0);
 }
 
 }  // namespace render

@@ -8,9 +8,8 @@
 
 namespace render {
 
-// Pointer shape (values 0..4, 0 transparent), then the buttons.
-const std::array<int16_t, kButtonTableValues> kButtonTable = {
-    // pointer, 11 x 11
+// Pointer shape (values 0..4, 0 transparent), 11 x 11.
+const std::array<int16_t, kSpritePixels> kPointerShape = {
     1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0,  //
     1, 2, 3, 3, 3, 3, 3, 1, 0, 0, 0,  //
     1, 4, 2, 2, 2, 2, 1, 0, 0, 0, 0,  //
@@ -22,28 +21,6 @@ const std::array<int16_t, kButtonTableValues> kButtonTable = {
     1, 0, 0, 0, 1, 4, 2, 2, 1, 0, 0,  //
     0, 0, 0, 0, 0, 1, 4, 1, 0, 0, 0,  //
     0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0,  //
-    // skin 1: x, y, lastDX, lastDY, state, glow
-    35, 40, 88, 19, 0, 0,     // 1 QUIT
-    35, 65, 88, 19, 0, 0,     // 2 CHARTS
-    35, 90, 88, 19, 1, 0,     // 3 ARTICLES
-    672, 65, 88, 19, 0, 0,    // 4 RULES
-    672, 90, 88, 19, 0, 0,    // 5 HELP
-    672, 40, 88, 19, 0, 0,    // 6 MUTE
-    9, 132, 57, 19, 1, 0,     // 7 MUSIC 1
-    73, 132, 57, 19, 0, 0,    // 8 MUSIC 2
-    665, 132, 57, 19, 0, 0,   // 9 MUSIC 3
-    729, 132, 57, 19, 0, 0,   // 10 MUSIC 4
-    // skin 2: x, y, lastDX, lastDY
-    25, 49, 76, 19,    // 1
-    25, 73, 76, 19,    // 2
-    25, 97, 76, 19,    // 3
-    698, 73, 76, 19,   // 4
-    698, 97, 76, 19,   // 5
-    698, 49, 76, 19,   // 6
-    18, 137, 43, 8,    // 7
-    79, 137, 44, 8,    // 8
-    669, 137, 44, 8,   // 9
-    733, 137, 43, 8,   // 10
 };
 
 namespace {
@@ -67,31 +44,10 @@ constexpr int kTitleY = 42;
 constexpr int kTitleCode = 25;
 constexpr int kMenuItemCode = 2;
 constexpr int kPageSwitchCode = 1;
-constexpr int kPanelLeft = 146;
-constexpr int kPanelRight = 649;
-constexpr int kPanelTop = 40;
-constexpr int kPanelBottom = 145;
-constexpr int kMenuRowY = 60;
-constexpr int kMenuRowStep = 12;
-constexpr int kMenuRows = 5;
-
-// The menu entries behind the nine slots, per page (index page - 1).
-constexpr std::array<std::array<int, 9>, 2> kMenuSlots = {{
-    {1, 2, 3, 4, 5, 6, 7, 8, 9},          // charts page
-    {11, 13, 14, 15, 16, 17, 18, 19, 20}, // articles page
-}};
-
-struct MenuColumn {
-  int32_t x;          // text and bar x
-  int32_t hoverLeft;  // pointer columns that light a bar, inclusive
-  int32_t hoverRight;
-  int firstSlot;      // 0-based index into kMenuSlots
-  int items;          // 5 on the left, 4 on the right (then the page switch)
-};
-constexpr std::array<MenuColumn, 2> kMenuColumns = {{
-    {148, 149, 392, 0, 5},
-    {402, 403, 646, 5, 4},
-}};
+constexpr int kPanelLeft = kMenuClip.x;
+constexpr int kPanelRight = kMenuClip.right();
+constexpr int kPanelTop = kMenuClip.y;
+constexpr int kPanelBottom = kMenuClip.bottom();
 
 constexpr int kStatusChars = 58;
 
@@ -102,32 +58,14 @@ void setPixel(Graphics& g, int32_t x, int32_t y, uint32_t colour) {
 
 }  // namespace
 
-const Rect& buttonRect(const Graphics& g, int32_t button, int32_t skin) {
-  return g.buttons[static_cast<std::size_t>(std::clamp(button, 1, kButtonCount))].rect[static_cast<std::size_t>(skinSlot(skin))];
-}
-
 void setUpButtonsAndPointer(Graphics& g) {
-  std::size_t at = 0;
-  std::array<int16_t, kSpritePixels> shape{};
-  for (auto& v : shape) v = kButtonTable[at++];
   for (int i = 0; i < kSpritePixels; ++i) {
-    const int v = shape[static_cast<std::size_t>(i)];
+    const int v = kPointerShape[static_cast<std::size_t>(i)];
     const bool opaque = v >= 1 && v <= 4;  // 0 and anything above 4 are transparent
     g.pointerSprite[kPointerNormal][static_cast<std::size_t>(i)] = opaque ? kNormalPointer[static_cast<std::size_t>(v)] : 0;
     g.pointerSprite[kPointerHot][static_cast<std::size_t>(i)] = opaque ? kHotPointer[static_cast<std::size_t>(v)] : 0;
   }
-  for (int b = 1; b <= kButtonCount; ++b) {
-    Button& button = g.buttons[static_cast<std::size_t>(b)];
-    button.rect[0] = Rect{kButtonTable[at], kButtonTable[at + 1], kButtonTable[at + 2], kButtonTable[at + 3]};
-    button.initialState = kButtonTable[at + 4];
-    button.glow = kButtonTable[at + 5];
-    at += 6;
-  }
-  for (int b = 1; b <= kButtonCount; ++b) {
-    g.buttons[static_cast<std::size_t>(b)].rect[1] =
-        Rect{kButtonTable[at], kButtonTable[at + 1], kButtonTable[at + 2], kButtonTable[at + 3]};
-    at += 4;
-  }
+  for (Button& button : g.buttons) button.glow = 0;
   g.pointerShape = kPointerNormal;
   g.thumbGlow = 0;
   g.dragging = 0;
@@ -143,12 +81,12 @@ void setUpLevelMeter(Graphics& g) {
 
 void setMeterChannelCount(Graphics& g, int32_t channels) { g.meter.channelCount = std::max(channels, 0); }
 
-void drawButtons(Graphics& g, const app::ViewState& view) {
+void drawButtons(Graphics& g, const ViewState& view) {
   g.pointerShape = kPointerNormal;
   const bool grunge = view.skin == 1;
   for (int b = 1; b <= kButtonCount; ++b) {
     Button& button = g.buttons[static_cast<std::size_t>(b)];
-    const Rect& r = button.rect[static_cast<std::size_t>(skinSlot(view.skin))];
+    const Rect& r = buttonRect(b, view.skin);
     button.glow = std::max(button.glow - 3, 0);
     if (view.buttonState[static_cast<std::size_t>(b)] == 1) {
       if (grunge) {
@@ -163,50 +101,50 @@ void drawButtons(Graphics& g, const app::ViewState& view) {
     } else {
       blendRect(g, r.x, r.y, r.lastDX, r.lastDY, button.glow, 50, 100, 250);
     }
-    if (strictlyInside(r, view.pointerX, view.pointerY)) {
+    if (r.contains(view.pointerX, view.pointerY)) {
       g.pointerShape = kPointerHot;
       if (view.clickLatch != 1) button.glow = std::min(button.glow + 10, 125);
     }
   }
 }
 
-void drawMenuPanel(Graphics& g, const app::ViewState& view, const content::Content& content) {
+void drawMenuPanel(Graphics& g, const ViewState& view, const content::Content& content) {
   const std::string& title = content.texts.title;
   const int32_t titleX = roundEven(404.0 - static_cast<double>(title.size()) * 9.0 / 2.0);
   drawText(g, title, titleX, kTitleY, kPanelLeft, kPanelRight, kPanelTop, kPanelBottom, 1, kTitleCode);
 
   const int page = view.menuPage == 1 ? 1 : 2;
-  const auto& slots = kMenuSlots[static_cast<std::size_t>(page - 1)];
+  const auto& slots = kMenuEntries[static_cast<std::size_t>(page)];
   const bool pointerFree = view.clickLatch != 1;
   for (const MenuColumn& column : kMenuColumns) {
     // Items, then the page switch in the right column's last row.
     for (int k = 0; k < column.items; ++k) {
       const auto& entry = content.menu[static_cast<std::size_t>(slots[static_cast<std::size_t>(column.firstSlot + k)])];
       if (entry.enabled != 1) continue;
-      drawText(g, entry.label, column.x, kMenuRowY + kMenuRowStep * k, kPanelLeft, kPanelRight, kPanelTop,
+      drawText(g, entry.label, column.textX, kMenuRowY + kMenuRowStep * k, kPanelLeft, kPanelRight, kPanelTop,
                kPanelBottom, 1, kMenuItemCode);
     }
     if (column.items < kMenuRows) {
-      drawText(g, page == 1 ? "> Articles Menu" : "> Charts Menu", column.x, kMenuRowY + kMenuRowStep * column.items,
+      drawText(g, page == 1 ? "> Articles Menu" : "> Charts Menu", column.textX, kMenuRowY + kMenuRowStep * column.items,
                kPanelLeft, kPanelRight, kPanelTop, kPanelBottom, 1, kPageSwitchCode);
     }
     // A faint bar on every row; the hovered one lights up.
     for (int k = 0; k < kMenuRows; ++k) {
       const int32_t y = kMenuRowY + 1 + kMenuRowStep * k;
       const bool hovered = pointerFree && view.pointerX >= column.hoverLeft && view.pointerX <= column.hoverRight &&
-                           y < view.pointerY && view.pointerY < y + 10;
+                           y < view.pointerY && view.pointerY < y + kMenuBarHeight;
       if (hovered) {
         g.pointerShape = kPointerHot;
-        blendRect(g, column.x, y, 245, 10, 125, 100, 100, 132);
+        blendRect(g, column.textX, y, kMenuBarWidth, kMenuBarHeight, 125, 100, 100, 132);
       } else {
-        blendRect(g, column.x, y, 245, 10, 60, 100, 100, 100);
+        blendRect(g, column.textX, y, kMenuBarWidth, kMenuBarHeight, 60, 100, 100, 100);
       }
     }
     // The open article's row.
     for (int k = 0; k < column.items; ++k) {
       const int e = slots[static_cast<std::size_t>(column.firstSlot + k)];
       if (view.entryOpen[static_cast<std::size_t>(e)] == 1) {
-        blendRect(g, column.x, kMenuRowY + kMenuRowStep * k, 245, 10, 90, 200, 100, 100);
+        blendRect(g, column.textX, kMenuRowY + kMenuRowStep * k, kMenuBarWidth, kMenuBarHeight, 90, 200, 100, 100);
       }
     }
   }
@@ -238,54 +176,60 @@ void drawLevelMeter(Graphics& g, int32_t skin, const NoteSource& notes) {
   }
 }
 
-void drawStatusScroller(Graphics& g, app::ViewState& view, const content::Content& content) {
+int32_t drawStatusScroller(Graphics& g, const ViewState& view, const content::Content& content) {
   const std::string& text = content.texts.bottomScroller[static_cast<std::size_t>(std::clamp(view.currentModule, 1, 4))];
   const int32_t length = static_cast<int32_t>(text.size());
-  if (view.scrollerPos < 1) view.scrollerPos = 1;
-  if (view.scrollerPos <= length) {
-    const std::string_view shown = std::string_view(text).substr(static_cast<std::size_t>(view.scrollerPos - 1), kStatusChars);
+  int32_t pos = std::max(view.scrollerPos, 1);
+  if (pos <= length) {
+    const std::string_view shown = std::string_view(text).substr(static_cast<std::size_t>(pos - 1), kStatusChars);
     const int32_t x = roundEven(146.0 - std::floor(g.scrollerPhase));
     drawText(g, shown, x, view.skin == 1 ? 123 : 124, kPanelLeft, kPanelRight, kPanelTop, kPanelBottom, 2, 2);
   }
   g.scrollerPhase += 1.0;
   if (g.scrollerPhase > 9.0) {
-    view.scrollerPos += 1;
-    if (view.scrollerPos > length) view.scrollerPos = 1;
+    pos += 1;
+    if (pos > length) pos = 1;
     g.scrollerPhase -= 9.0;
   }
+  return pos;
 }
 
-void drawScrollThumb(Graphics& g, const app::ViewState& view) {
+void drawScrollThumb(Graphics& g, const ViewState& view) {
   const int32_t n = view.lineCount;
   if (n <= kVisibleRows) return;
-  const int32_t y = 195 + roundEven(361.0 / (n - 33) * view.topLine);
+  const int32_t lastTop = n - kVisibleRows;
+  const int32_t y = kThumbTop + roundEven(static_cast<double>(kThumbTravel) / lastTop * view.topLine);
+  const ThumbColumn& c = kThumbColumns[static_cast<std::size_t>(skinSlot(view.skin))];
   if (view.skin == 1) {
-    blendRect(g, 779, y, 8, 19, 80, 100, 150, 250);
-    blendRect(g, 779, y, 8, 19, g.thumbGlow, 100, 125, 200);
+    blendRect(g, c.x, y, c.lastDX, kThumbLastDY, 80, 100, 150, 250);
+    blendRect(g, c.x, y, c.lastDX, kThumbLastDY, g.thumbGlow, 100, 125, 200);
   } else {
-    blendRect(g, 783, y, 9, 19, 80, 50, 150, 250);
-    blendRect(g, 783, y, 9, 19, g.thumbGlow, 100, 150, 250);
+    blendRect(g, c.x, y, c.lastDX, kThumbLastDY, 80, 50, 150, 250);
+    blendRect(g, c.x, y, c.lastDX, kThumbLastDY, g.thumbGlow, 100, 150, 250);
   }
 }
 
-void dragScrollThumb(Graphics& g, app::ViewState& view) {
-  const int32_t s = view.skin == 1 ? 0 : 5;
+int32_t dragScrollThumb(Graphics& g, const ViewState& view) {
+  const int32_t s = view.skin == 1 ? 0 : kDragSkin2Shift;
   if (view.buttonDown == 0) g.dragging = 0;
-  const bool active = g.dragging == 1 || (775 + s < view.pointerX && view.pointerX < 791 + s && 200 < view.pointerY &&
-                                          view.pointerY <= 560);
+  const bool active = g.dragging == 1 || (kDragLeft + s < view.pointerX && view.pointerX < kDragRight + s &&
+                                          kDragTop < view.pointerY && view.pointerY <= kDragBottom);
   if (!active) {
     if (g.thumbGlow > 0) g.thumbGlow -= 5;
-    return;
+    return view.topLine;
   }
   g.pointerShape = kPointerHot;
   if (view.buttonDown == 1 || g.dragging == 1) g.pointerShape = kPointerNormal;
+  int32_t topLine = view.topLine;
   if (view.buttonDown == 1) {
     g.dragging = 1;
     const int32_t n = view.lineCount;
-    const int32_t top = roundEven(static_cast<double>(view.pointerY - 200) * (n - 32) / 352.0);
-    view.topLine = std::clamp(top, 0, std::max(n - 33, 0));
+    // Pointer row kDragTop + kDragSpan reaches one line past the last top line.
+    const int32_t top = roundEven(static_cast<double>(view.pointerY - kDragTop) * (n - kVisibleRows + 1) / kDragSpan);
+    topLine = std::clamp(top, 0, std::max(n - kVisibleRows, 0));
   }
   if (g.thumbGlow < 125) g.thumbGlow += 5;
+  return topLine;
 }
 
 void drawPointer(Graphics& g, int32_t x, int32_t y) {
@@ -300,27 +244,42 @@ void drawPointer(Graphics& g, int32_t x, int32_t y) {
   }
 }
 
-void drawReaderPage(Graphics& g, const ReaderScene& scene) {
-  app::ViewState& view = scene.view;
+ReaderUpdate drawReaderPage(Graphics& g, const ReaderScene& scene) {
+  const ViewState& view = scene.view;
   drawSkinBackground(g, view.skin);
   drawButtons(g, view);
   drawMenuPanel(g, view, scene.content);
   drawArticleRules(g, view, scene.article, view.topLine);
   drawArticleText(g, view, scene.article, view.topLine);
-  if (view.buttonState[6] == 0) drawLevelMeter(g, view.skin, scene.notes);
-  drawStatusScroller(g, view, scene.content);
+  if (view.buttonState[kButtonMute] == 0) drawLevelMeter(g, view.skin, scene.notes);
+  const int32_t scrollerPos = drawStatusScroller(g, view, scene.content);
+  return ReaderUpdate{view.topLine, view.pixelOffset, scrollerPos};
 }
 
-void drawReaderFrame(Graphics& g, const ReaderScene& scene) {
-  app::ViewState& view = scene.view;
-  drawReaderPage(g, scene);
+ReaderUpdate drawReaderFrame(Graphics& g, const ReaderScene& scene) {
+  const ViewState& view = scene.view;
+  ReaderUpdate update = drawReaderPage(g, scene);
   if (view.lineCount >= kVisibleRows) {
     drawScrollThumb(g, view);
-    dragScrollThumb(g, view);
+    update.topLine = dragScrollThumb(g, view);
   } else {
-    view.pixelOffset = 5;  // a page shorter than the screen sits 5 pixels lower
+    update.pixelOffset = kShortPageOffset;
   }
   drawPointer(g, view.pointerX, view.pointerY);
+  return update;
+}
+
+void drawWipe(Graphics& g, int32_t skin, int32_t reach) {
+  const int32_t rows = wipeRows(skin);
+  for (int32_t i = 0; i <= reach; i += 2) {
+    const int32_t left = kWipeLeft + i;
+    const int32_t right = kWipeRight - i;
+    for (int32_t r = kWipeTop; r < kWipeTop + rows; ++r) {
+      uint32_t* row = g.frame.data() + static_cast<std::size_t>(r) * kFrameWidth;
+      if (left >= 0 && left < kFrameWidth) row[left] = 0;
+      if (right >= 0 && right < kFrameWidth) row[right] = 0;
+    }
+  }
 }
 
 }  // namespace render

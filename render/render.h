@@ -6,25 +6,24 @@
 // state, and the intro's starfield, tables and scroller. Set it up once with
 // `setUpRenderer`, then draw reader frames (`drawReaderFrame`) or intro frames
 // (`drawIntroFrame` / `clearIntroFrame`) and hand `framePixels` to the display.
+// Every call draws one frame: the loops that time and present them are the
+// program's. The renderer reads the ViewState and never writes it; what a
+// reader frame changes comes back as a ReaderUpdate for the program to apply.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 
-#include "app/view_state.h"
 #include "content/content.h"
+#include "render/layout.h"
+#include "render/view_state.h"
 
 namespace host {
-class DisplayHost;
-class Clock;
 class Random;
 }  // namespace host
 
 namespace render {
-
-inline constexpr int kFrameWidth = 800;
-inline constexpr int kFrameHeight = 600;
 
 struct Graphics;
 
@@ -45,7 +44,7 @@ class NoteSource {
 
 // What a reader frame draws from.
 struct ReaderScene {
-  app::ViewState& view;
+  const ViewState& view;
   const content::Content& content;
   const content::ArticleView& article;
   const NoteSource& notes;
@@ -61,18 +60,30 @@ const uint32_t* framePixels(const Graphics& g);
 void clearFrame(Graphics& g);  // every pixel 0
 
 // Reader.
+// What a reader frame changes in the ViewState, for the program to apply:
+// the values after the frame (unchanged ones as they were).
+struct ReaderUpdate {
+  int32_t topLine = 0;      // moved by a drag of the scroll thumb
+  int32_t pixelOffset = 0;  // settled at kShortPageOffset for a page shorter than the screen
+  int32_t scrollerPos = 1;  // the status scroller's next first character
+};
+
 void buildSkinBackgrounds(Graphics& g);
 void setMeterChannelCount(Graphics& g, int32_t channels);
-void drawReaderFrame(Graphics& g, const ReaderScene& scene);
-void drawReaderPage(Graphics& g, const ReaderScene& scene);  // no thumb, no pointer
+ReaderUpdate drawReaderFrame(Graphics& g, const ReaderScene& scene);
+ReaderUpdate drawReaderPage(Graphics& g, const ReaderScene& scene);  // no thumb, no pointer
+// One step of the page transition over a drawn page: the columns at even
+// distances up to `reach` from both edges of the wiped band black.
+void drawWipe(Graphics& g, int32_t skin, int32_t reach);
 
 // Intro.
 void initStarfield(Graphics& g, host::Random& random);
-// Bands of random colours for 0.5 s of timer time, presenting every fill.
-void drawStripes(Graphics& g, int32_t bandHeight, host::DisplayHost& display, host::Clock& clock,
-                 host::Random& random);
+// The whole frame in bands of random colours, `bandHeight` rows each.
+void drawStripes(Graphics& g, int32_t bandHeight, host::Random& random);
 void setIntroPauseDeadline(Graphics& g, double timerValue);
-void drawIntroFrame(Graphics& g, app::ViewState& view, const content::FixedTexts& texts, host::Clock& clock);
+// An intro frame at the intro clock, after a frame of `frameStep` (250 x its
+// seconds), at timer value `now` (which times the scroller's pauses).
+void drawIntroFrame(Graphics& g, double introClock, double frameStep, const content::FixedTexts& texts, double now);
 void clearIntroFrame(Graphics& g);
 
 }  // namespace render

@@ -36,8 +36,6 @@ int32_t shadeChannel(int32_t channel, double divisor, double weight) {
   return roundEven(level * weight);
 }
 
-constexpr int kArticleLeft = 23;     // x of cell 0
-constexpr int kArticleTop = 175;     // y of row 0 at pixel offset 0
 constexpr int kRuleX = 20;
 constexpr int kRuleLength = 750;
 constexpr int kRuleLowest = 568;     // rules are drawn on middles 193..568
@@ -179,7 +177,7 @@ int32_t ruleStyleOf(std::string_view rule) {
   return roundEven(negative ? -value : value);
 }
 
-void drawArticleRules(Graphics& g, const app::ViewState& view, const content::ArticleView& article, int32_t top) {
+void drawArticleRules(Graphics& g, const ViewState& view, const content::ArticleView& article, int32_t top) {
   for (int32_t i = 0; i < kVisibleRows; ++i) {
     const int32_t y = view.pixelOffset + kArticleTop + kCellHeight * i + kCellHeight / 2;
     if (y < kTextClipTop || y > kRuleLowest) continue;
@@ -190,7 +188,7 @@ void drawArticleRules(Graphics& g, const app::ViewState& view, const content::Ar
   }
 }
 
-void drawArticleText(Graphics& g, const app::ViewState& view, const content::ArticleView& article, int32_t top) {
+void drawArticleText(Graphics& g, const ViewState& view, const content::ArticleView& article, int32_t top) {
   const int32_t clipBottom = view.skin == 1 ? kOpaqueClipBottom : kSkin2TextClipBottom;
   const std::size_t cells = static_cast<std::size_t>(content::kLines) * content::kColumns;
   if (article.glyph.size() < cells || article.colour.size() < cells || article.style.size() < cells) return;

@@ -64,7 +64,7 @@ struct Harness {
   }
   // The centre of a reader button in the current skin.
   void clickButton(int32_t button) {
-    const render::Rect& r = render::buttonRect(*program->graphics, button, view().skin);
+    const render::Rect& r = render::buttonRect(button, view().skin);
     clickAt(r.x + r.lastDX / 2, r.y + r.lastDY / 2);
   }
   void pressKey(int32_t key) {
@@ -84,7 +84,7 @@ struct Harness {
       t.lineStyles[c] = std::string(80, '1');
       t.lineRule[c] = std::string(1, '0');  // (assigning the literal trips a false -Wrestrict in GCC 12)
     }
-    content::openArticle(p().content, p().article, view(), n);
+    openArticle(p(), n);
   }
 };
 

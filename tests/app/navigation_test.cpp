@@ -47,7 +47,7 @@ TEST(ClickLatch, ClickOnNothingIsConsumed) {
 TEST(ClickLatch, HeldButtonOverTheMenuOpensAtMostOneArticle) {
   Harness h;
   h.enterReader();
-  h.clickButton(kButtonCharts);
+  h.clickButton(render::kButtonCharts);
   const int64_t before = h.display.presentCount();
   h.pressAt(slotX(1), slotY(1));
   EXPECT_EQ(h.view().entryOpen[1], 1);
@@ -68,7 +68,7 @@ TEST(ClickLatch, HeldButtonOverTheMenuOpensAtMostOneArticle) {
 TEST(ClickLatch, ClickDuringAPageTurnActsOnceAfterIt) {
   Harness h;
   h.enterReader();
-  const render::Rect& mute = render::buttonRect(*h.p().graphics, kButtonMute, h.view().skin);
+  const render::Rect& mute = render::buttonRect(render::kButtonMute, h.view().skin);
   const int64_t start = h.display.presentCount();
   // The menu click is applied by present start + 1; the next frame turns the
   // page with presents start + 2 .. start + 151.
@@ -81,10 +81,10 @@ TEST(ClickLatch, ClickDuringAPageTurnActsOnceAfterIt) {
   EXPECT_EQ(h.view().entryOpen[13], 1);
   EXPECT_EQ(h.view().buttonDown, 1);  // the click during the turn, polled after it
   h.frame();
-  EXPECT_EQ(h.view().buttonState[kButtonMute], 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonMute], 1);
   EXPECT_FALSE(h.looping.isPlaying());
   for (int i = 0; i < 3; ++i) h.frame();
-  EXPECT_EQ(h.view().buttonState[kButtonMute], 1);  // not toggled back
+  EXPECT_EQ(h.view().buttonState[render::kButtonMute], 1);  // not toggled back
   EXPECT_EQ(h.view().clickLatch, 0);
 }
 
@@ -95,14 +95,14 @@ TEST(ClickLatch, ButtonHeldThroughAPageTurnActsOnlyOnce) {
   Harness h;
   h.enterReader();
   const int32_t opened = h.looping.openCount();
-  const render::Rect& music2 = render::buttonRect(*h.p().graphics, kButtonMusic1 + 1, h.view().skin);
+  const render::Rect& music2 = render::buttonRect(render::kButtonMusic1 + 1, h.view().skin);
   h.pressAt(slotX(2), slotY(2));  // held through the turn
   h.moveTo(music2.x + music2.lastDX / 2, music2.y + music2.lastDY / 2);
   h.frame();
   EXPECT_EQ(h.looping.openCount(), opened);  // still the same click
   EXPECT_EQ(h.view().clickLatch, 1);
   h.release();
-  h.clickButton(kButtonMusic1 + 1);
+  h.clickButton(render::kButtonMusic1 + 1);
   EXPECT_EQ(h.looping.openCount(), opened + 1);
 }
 
@@ -134,7 +134,7 @@ TEST(Menu, SlotsOpenTheirEntriesOnBothPages) {
   struct Row { int32_t page, slot, entry, lines; };
   const Row rows[] = {{2, 2, 13, 87}, {2, 5, 16, 7}, {1, 1, 1, 36}, {1, 4, 4, 1444}, {1, 9, 9, 84}};
   for (const Row& r : rows) {
-    if (h.view().menuPage != r.page) h.clickButton(r.page == 1 ? kButtonCharts : kButtonArticles);
+    if (h.view().menuPage != r.page) h.clickButton(r.page == 1 ? render::kButtonCharts : render::kButtonArticles);
     h.clickAt(slotX(r.slot), slotY(r.slot) - 2);  // clear of the page switch
     EXPECT_EQ(h.view().lineCount, r.lines) << "entry " << r.entry;
     EXPECT_EQ(h.view().article, r.entry);
@@ -145,7 +145,7 @@ TEST(Menu, SlotsOpenTheirEntriesOnBothPages) {
 TEST(Menu, PageSwitchOverlapOpensSlotNineThenSwitchesPage) {
   Harness h;
   h.enterReader();
-  h.clickButton(kButtonCharts);
+  h.clickButton(render::kButtonCharts);
   ASSERT_EQ(h.view().menuPage, 1);
   // y | slot 9 (96 < y < 108) | page switch (104 < y < 120)
   // 104 | hit                 | no
@@ -157,8 +157,8 @@ TEST(Menu, PageSwitchOverlapOpensSlotNineThenSwitchesPage) {
   EXPECT_EQ(h.view().menuPage, 2);
   h.clickAt(500, 108);  // page switch only: back to the charts page
   EXPECT_EQ(h.view().menuPage, 1);
-  EXPECT_EQ(h.view().buttonState[kButtonCharts], 1);
-  EXPECT_EQ(h.view().buttonState[kButtonArticles], 0);
+  EXPECT_EQ(h.view().buttonState[render::kButtonCharts], 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonArticles], 0);
   h.clickAt(500, 104);  // slot 9 only, and entry 9 is open already
   EXPECT_EQ(h.view().menuPage, 1);
 }
@@ -175,36 +175,36 @@ TEST(Buttons, RulesTwiceDoesNothingTheSecondTime) {
   Harness h;
   h.enterReader();
   int64_t before = h.display.presentCount();
-  h.clickButton(kButtonRules);
+  h.clickButton(render::kButtonRules);
   EXPECT_EQ(h.display.presentCount() - before, 150 + 4);
   EXPECT_EQ(h.view().lineCount, 411);
   EXPECT_EQ(h.view().article, kRulesArticle);
-  EXPECT_EQ(h.view().buttonState[kButtonRules], 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonRules], 1);
   for (int e = 1; e <= 21; ++e) EXPECT_EQ(h.view().entryOpen[e], 0);
   before = h.display.presentCount();
-  h.clickButton(kButtonRules);
+  h.clickButton(render::kButtonRules);
   EXPECT_EQ(h.display.presentCount() - before, 4);
   // After RULES every entry opens again, the one open before too.
   h.clickAt(slotX(1), slotY(1));
   EXPECT_EQ(h.view().lineCount, 95);
-  EXPECT_EQ(h.view().buttonState[kButtonRules], 0);
-  h.clickButton(kButtonHelp);
+  EXPECT_EQ(h.view().buttonState[render::kButtonRules], 0);
+  h.clickButton(render::kButtonHelp);
   EXPECT_EQ(h.view().lineCount, 117);
   EXPECT_EQ(h.view().article, kHelpArticle);
-  EXPECT_EQ(h.view().buttonState[kButtonHelp], 1);
-  EXPECT_EQ(h.view().buttonState[kButtonRules], 0);
+  EXPECT_EQ(h.view().buttonState[render::kButtonHelp], 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonRules], 0);
 }
 
 TEST(Buttons, PageButtonOfTheShownPageStaysSelected) {
   Harness h;
   h.enterReader();
-  h.clickButton(kButtonRules);
+  h.clickButton(render::kButtonRules);
   // RULES took the page group, but the articles page is still shown.
-  EXPECT_EQ(h.view().buttonState[kButtonArticles], 1);
-  h.clickButton(kButtonCharts);
-  EXPECT_EQ(h.view().buttonState[kButtonCharts], 1);
-  EXPECT_EQ(h.view().buttonState[kButtonArticles], 0);
-  EXPECT_EQ(h.view().buttonState[kButtonRules], 0);
+  EXPECT_EQ(h.view().buttonState[render::kButtonArticles], 1);
+  h.clickButton(render::kButtonCharts);
+  EXPECT_EQ(h.view().buttonState[render::kButtonCharts], 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonArticles], 0);
+  EXPECT_EQ(h.view().buttonState[render::kButtonRules], 0);
 }
 
 TEST(Buttons, HitTestIsStrictAndPerSkin) {
@@ -215,7 +215,7 @@ TEST(Buttons, HitTestIsStrictAndPerSkin) {
   EXPECT_EQ(h.view().menuPage, 2);
   h.clickAt(36, 66);  // first pixel inside
   EXPECT_EQ(h.view().menuPage, 1);
-  h.clickButton(kButtonArticles);
+  h.clickButton(render::kButtonArticles);
   h.pressKey(host::kKeyF1 + 1);
   EXPECT_EQ(h.view().skin, 2);
   h.clickAt(30, 68);  // inside skin 1's rectangle, above skin 2's
@@ -241,23 +241,23 @@ TEST(Music, MuteStopsAndRestartsTheModule) {
   Harness h;
   h.enterReader();
   ASSERT_TRUE(h.looping.isPlaying());
-  h.clickButton(kButtonMute);
-  EXPECT_EQ(h.view().buttonState[kButtonMute], 1);
+  h.clickButton(render::kButtonMute);
+  EXPECT_EQ(h.view().buttonState[render::kButtonMute], 1);
   EXPECT_FALSE(h.looping.isPlaying());
-  h.clickButton(kButtonMute);
-  EXPECT_EQ(h.view().buttonState[kButtonMute], 0);
+  h.clickButton(render::kButtonMute);
+  EXPECT_EQ(h.view().buttonState[render::kButtonMute], 0);
   EXPECT_TRUE(h.looping.isPlaying());
 }
 
 TEST(Music, MusicTwoWhileMutedEndsTheMute) {
   Harness h;
   h.enterReader();
-  h.clickButton(kButtonMute);
+  h.clickButton(render::kButtonMute);
   ASSERT_FALSE(h.looping.isPlaying());
   h.view().scrollerPos = 40;
   const int32_t opens = h.looping.openCount();
-  h.clickButton(kButtonMusic1 + 1);
-  EXPECT_EQ(h.view().buttonState[kButtonMute], 0);
+  h.clickButton(render::kButtonMusic1 + 1);
+  EXPECT_EQ(h.view().buttonState[render::kButtonMute], 0);
   EXPECT_EQ(h.view().currentModule, 2);
   EXPECT_EQ(h.view().scrollerPos, 1);
   //                  button:  7  8  9 10
@@ -266,7 +266,7 @@ TEST(Music, MusicTwoWhileMutedEndsTheMute) {
   EXPECT_TRUE(h.looping.isPlaying());
   EXPECT_EQ(h.looping.openCount(), opens + 1);
   // The selected music button cannot be clicked again.
-  h.clickButton(kButtonMusic1 + 1);
+  h.clickButton(render::kButtonMusic1 + 1);
   EXPECT_EQ(h.looping.openCount(), opens + 1);
 }
 

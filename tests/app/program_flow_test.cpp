@@ -121,6 +121,30 @@ TEST(Intro, StartsAfterA150msPauseWithARandomTune) {
   EXPECT_GE(h.clock.now(), 1.5);
 }
 
+TEST(Intro, StripesAreANewFillEveryFrameForHalfASecondABurst) {
+  Harness h;
+  ASSERT_TRUE(startUp(h.p()));
+  const int64_t presents = h.display.presentCount();
+  const int64_t sleeps = h.clock.sleepsOf(1);
+  const double start = h.clock.now();
+  startIntro(h.p());
+  // A frame is a present (10 ms) and a 1 ms sleep; a burst ends with the
+  // first frame that finds 0.5 s gone: 46 frames, 0.506 s. Three bursts
+  // after the 150 ms pause.
+  EXPECT_EQ(h.display.presentCount() - presents, 3 * 46);
+  EXPECT_EQ(h.clock.sleepsOf(1) - sleeps, 3 * 46);
+  EXPECT_NEAR(h.clock.now() - start, 0.150 + 3 * 46 * 0.011, 1e-9);
+  // The last burst's bands are two rows high.
+  const std::vector<uint32_t>& f = h.display.lastFrame();
+  ASSERT_EQ(f.size(), 800u * 600u);
+  int changes = 0;
+  for (int y = 0; y < 600; y += 2) {
+    EXPECT_EQ(f[static_cast<std::size_t>(y * 800)], f[static_cast<std::size_t>((y + 1) * 800 + 799)]) << y;
+    if (y > 0 && f[static_cast<std::size_t>(y * 800)] != f[static_cast<std::size_t>((y - 1) * 800)]) ++changes;
+  }
+  EXPECT_GT(changes, 250);
+}
+
 TEST(Intro, FKeyOfThePlayingTuneDoesNothingAndAnotherSwitches) {
   Harness h;
   ASSERT_TRUE(startUp(h.p()));
@@ -235,7 +259,7 @@ TEST(HandOver, StopsTheTuneAndStartsModuleOne) {
 TEST(Reader, QuitButtonEndsTheProgramWithStatusZero) {
   Harness h;
   h.enterReader();
-  h.clickButton(kButtonQuit);
+  h.clickButton(render::kButtonQuit);
   EXPECT_EQ(h.view().quitRequested, 1);
   EXPECT_FALSE(h.frame());
   shutDown(h.p());

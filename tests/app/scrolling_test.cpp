@@ -177,6 +177,21 @@ TEST(Thumb, DragMapsPointerRowsOntoTheWholeArticle) {
   EXPECT_EQ(h.view().topLine, 0);  // not dragging any more
 }
 
+TEST(OpeningAnArticle, StartsAtItsFirstLine) {
+  Harness h;
+  h.enterReader();
+  h.useSyntheticArticle(1, 100);
+  h.pressKey(host::kKeyEnd);
+  h.view().pixelOffset = 7;
+  ASSERT_EQ(h.view().topLine, 67);
+  // HELP turns the page to article 10: line count from the article, scroll at its top.
+  h.clickButton(render::kButtonHelp);
+  EXPECT_EQ(h.view().article, kHelpArticle);
+  EXPECT_EQ(h.view().lineCount, 117);
+  EXPECT_EQ(h.view().topLine, 0);
+  EXPECT_EQ(h.view().pixelOffset, 0);
+}
+
 TEST(PointerPolling, PositionIsClampedToTheFrame) {
   Harness h;
   h.enterReader();

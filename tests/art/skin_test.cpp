@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "render/layout.h"
 #include "tests/art/asset_files.h"
 #include "tools/assets/art/lib/skin_painter.h"
 
@@ -30,7 +31,11 @@ class SkinAsset : public ::testing::TestWithParam<SkinCase> {
     skin_ = arttest::unpack(bytes_, 800, 600, true);
     layout_ = &art::skinLayout(GetParam().number);
   }
+
+ public:
   uint32_t colourAt(int x, int y) const { return skin_.colour(skin_.at(x, y)); }
+
+ protected:
   std::vector<uint8_t> bytes_;
   art::IndexedPicture skin_;
   const art::SkinLayout* layout_ = nullptr;
@@ -111,6 +116,61 @@ TEST_P(SkinAsset, ButtonsCarryReadableLabels) {
     ASSERT_GT(nl, 0) << b.label;
     ASSERT_GT(np, 0) << b.label;
     EXPECT_GT(tintedLabel / nl - tintedPlate / np, 50.0) << b.label;
+  }
+}
+
+// Mean luminance of the pixels from (x, y), n steps of (dx, dy).
+double lineLuminance(const SkinAsset& t, int x, int y, int dx, int dy, int n);
+
+// Each plate's dark outline runs one pixel outside the button's rectangle on
+// all four sides: clearly darker than the plate's own edge just inside, and
+// darker than the frame (in its shadow) just outside. A plate painted a pixel off the rectangle the reader
+// hit-tests and tints puts its outline on the wrong line and fails here.
+TEST_P(SkinAsset, ButtonOutlinesRunAroundTheReadersRectangles) {
+  ASSERT_EQ(skin_.width, 800);
+  for (int b = 1; b <= render::kButtonCount; ++b) {
+    const render::Rect& r = render::buttonRect(b, GetParam().number);
+    const int w = r.lastDX + 1, h = r.lastDY + 1;
+    struct Side {
+      const char* name;
+      int x, y, dx, dy, n, outX, outY;  // first pixel of the outline, its direction and length, outward step
+    };
+    const Side sides[] = {
+        {"left", r.x - 1, r.y, 0, 1, h, -1, 0},
+        {"right", r.right() + 1, r.y, 0, 1, h, 1, 0},
+        {"top", r.x, r.y - 1, 1, 0, w, 0, -1},
+        {"bottom", r.x, r.bottom() + 1, 1, 0, w, 0, 1},
+    };
+    for (const Side& side : sides) {
+      const double outline = lineLuminance(*this, side.x, side.y, side.dx, side.dy, side.n);
+      const double inside = lineLuminance(*this, side.x - side.outX, side.y - side.outY, side.dx, side.dy, side.n);
+      const double outside = lineLuminance(*this, side.x + side.outX, side.y + side.outY, side.dx, side.dy, side.n);
+      EXPECT_LT(outline + 5, inside) << "button " << b << ", " << side.name;
+      EXPECT_LT(outline, outside) << "button " << b << ", " << side.name;
+    }
+  }
+}
+
+double lineLuminance(const SkinAsset& t, int x, int y, int dx, int dy, int n) {
+  double sum = 0;
+  for (int i = 0; i < n; ++i) sum += arttest::luminance(t.colourAt(x + i * dx, y + i * dy));
+  return sum / n;
+}
+
+// The painter frames exactly the layout's areas and buttons.
+TEST_P(SkinAsset, PainterLayoutIsTheReadersLayout) {
+  const int skin = GetParam().number;
+  EXPECT_EQ(layout_->textArea.x0, render::kTextArea.x);
+  EXPECT_EQ(layout_->textArea.y1, render::kTextArea.bottom());
+  EXPECT_EQ(layout_->thumbTrack.x0, render::thumbTrack(skin).x);
+  EXPECT_EQ(layout_->thumbTrack.y1, render::thumbTrack(skin).bottom());
+  for (int b = 1; b <= render::kButtonCount; ++b) {
+    const art::Rect r = layout_->buttons[static_cast<std::size_t>(b - 1)].rect();
+    const render::Rect& hit = render::buttonRect(b, skin);
+    EXPECT_EQ(r.x0, hit.x) << b;
+    EXPECT_EQ(r.y0, hit.y) << b;
+    EXPECT_EQ(r.x1, hit.right()) << b;
+    EXPECT_EQ(r.y1, hit.bottom()) << b;
   }
 }
 

@@ -24,13 +24,11 @@ constexpr int64_t kPresentLimit = 20'000;
 // A scripted visit by virtual time: two tune keys in the intro, leave it by a
 // click, then in the reader MUSIC 2, MUTE twice, a menu entry, MUSIC 4, and
 // Escape. Button centres are those of skin 1.
-// (The script is written before start-up: the rectangles come from the
-// compiled-in button table, x, y, lastDX, lastDY first for each button.)
+// (The script is written before start-up: the rectangles come from the layout.)
 void scriptVisit(host::HeadlessDisplayHost& display) {
   auto centre = [](int32_t button) {
-    const std::size_t i = render::kSpritePixels + static_cast<std::size_t>(button - 1) * 6;
-    const auto& t = render::kButtonTable;
-    return InputEvent::move(t[i] + t[i + 2] / 2, t[i + 1] + t[i + 3] / 2);
+    const render::Rect& r = render::buttonRect(button, 1);
+    return InputEvent::move(r.x + r.lastDX / 2, r.y + r.lastDY / 2);
   };
   double t = 3.0;  // after the opening stripes
   auto at = [&display, &t](double dt, const InputEvent& e) {
@@ -43,18 +41,18 @@ void scriptVisit(host::HeadlessDisplayHost& display) {
   at(0.1, InputEvent::keyUp(host::kKeyF12));
   at(0.5, InputEvent::buttonDown());  // leaves the intro
   at(0.1, InputEvent::buttonUp());
-  at(4.0, centre(app::kButtonMusic1 + 1));  // after the hand-over's 3 s of stripes
+  at(4.0, centre(render::kButtonMusic1 + 1));  // after the hand-over's 3 s of stripes
   at(0.1, InputEvent::buttonDown());
   at(0.1, InputEvent::buttonUp());
   for (int k = 0; k < 2; ++k) {
-    at(0.5, centre(app::kButtonMute));
+    at(0.5, centre(render::kButtonMute));
     at(0.1, InputEvent::buttonDown());
     at(0.1, InputEvent::buttonUp());
   }
   at(0.5, InputEvent::move(200, 78));  // menu slot 2
   at(0.1, InputEvent::buttonDown());
   at(0.1, InputEvent::buttonUp());
-  at(4.0, centre(app::kButtonMusic4));
+  at(4.0, centre(render::kButtonMusic4));
   at(0.1, InputEvent::buttonDown());
   at(0.1, InputEvent::buttonUp());
   at(1.0, InputEvent::keyDown(host::kKeyEscape));
@@ -161,7 +159,7 @@ TEST(FailingAudio, ModuleOutputStallingThenVanishingNeverHoldsUpTheReader) {
 
   s.audioRunning = false;  // the play position stands still from here on
   auto clickButton = [&](int32_t button) {
-    const render::Rect& r = render::buttonRect(*p.graphics, button, p.view.skin);
+    const render::Rect& r = render::buttonRect(button, p.view.skin);
     s.display.queue(InputEvent::move(r.x + r.lastDX / 2, r.y + r.lastDY / 2));
     s.display.queue(InputEvent::buttonDown());
     ASSERT_TRUE(app::readerFrame(p));
@@ -170,11 +168,11 @@ TEST(FailingAudio, ModuleOutputStallingThenVanishingNeverHoldsUpTheReader) {
     ASSERT_TRUE(app::readerFrame(p));
     EXPECT_EQ(soak::checkReader(p, s.display, s.looping, channels, false), "") << "button " << button;
   };
-  clickButton(app::kButtonMute);
+  clickButton(render::kButtonMute);
   EXPECT_FALSE(s.looping.isPlaying());
-  clickButton(app::kButtonMute);
+  clickButton(render::kButtonMute);
   EXPECT_TRUE(s.looping.isPlaying());
-  clickButton(app::kButtonMusic1 + 2);
+  clickButton(render::kButtonMusic1 + 2);
   EXPECT_EQ(p.view.currentModule, 3);
   // The stalled ring is pre-filled once and then not touched: the heard row stays.
   EXPECT_EQ(p.modulePlayer.audibleRow(), 0);
@@ -183,7 +181,7 @@ TEST(FailingAudio, ModuleOutputStallingThenVanishingNeverHoldsUpTheReader) {
   // Now the device goes away: the next module cannot be played.
   s.looping.setDeviceAvailable(false);
   auto clickWithoutDevice = [&](int32_t button) {
-    const render::Rect& r = render::buttonRect(*p.graphics, button, p.view.skin);
+    const render::Rect& r = render::buttonRect(button, p.view.skin);
     s.display.queue(InputEvent::move(r.x + r.lastDX / 2, r.y + r.lastDY / 2));
     s.display.queue(InputEvent::buttonDown());
     ASSERT_TRUE(app::readerFrame(p));
@@ -191,14 +189,14 @@ TEST(FailingAudio, ModuleOutputStallingThenVanishingNeverHoldsUpTheReader) {
     s.display.queue(InputEvent::buttonUp());
     ASSERT_TRUE(app::readerFrame(p));
   };
-  clickWithoutDevice(app::kButtonMusic1 + 1);
+  clickWithoutDevice(render::kButtonMusic1 + 1);
   EXPECT_EQ(p.view.currentModule, 2);
-  EXPECT_EQ(p.view.buttonState[app::kButtonMusic1 + 1], 1);
+  EXPECT_EQ(p.view.buttonState[render::kButtonMusic1 + 1], 1);
   EXPECT_FALSE(s.looping.isOpen());
   EXPECT_EQ(p.modulePlayer.channelCount(), channels[2]);  // loaded, only silent
-  clickWithoutDevice(app::kButtonMute);
-  clickWithoutDevice(app::kButtonMute);
-  EXPECT_EQ(p.view.buttonState[app::kButtonMute], 0);
+  clickWithoutDevice(render::kButtonMute);
+  clickWithoutDevice(render::kButtonMute);
+  EXPECT_EQ(p.view.buttonState[render::kButtonMute], 0);
 
   s.display.queue(InputEvent::keyDown(host::kKeyEscape));
   ASSERT_TRUE(app::readerFrame(p));

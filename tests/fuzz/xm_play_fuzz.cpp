@@ -2,7 +2,7 @@
 // sequencer and the (checked) mixer.
 //
 // An input is one flags byte followed by an XM module. The custom mutator
-// parses the module into its parts (header, order table, patterns as cells,
+// reads the module (through the shared raw reader) into its parts (header, order table, patterns as cells,
 // instruments with envelopes, sample headers and data), changes a few of
 // them (notes, instruments, volume column, effects and parameters, sample
 // lengths, loop points and types, relative notes, finetunes, envelopes,
@@ -23,8 +23,10 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "tools/assets/xmwriter/xm_reader.h"
 #include "tools/assets/xmwriter/xm_writer.h"
 #include "xm/loader.h"
 #include "xm/mixer.h"
@@ -125,106 +127,49 @@ struct Module {
   std::vector<Instrument> instruments;
 };
 
-class In {
- public:
-  NO_COVERAGE In(const uint8_t* d, size_t n) : d_(d), n_(n) {}
-  NO_COVERAGE uint8_t u8() { return p_ < n_ ? d_[p_++] : (p_++, 0); }
-  NO_COVERAGE uint16_t u16() {
-    const uint16_t lo = u8();
-    return static_cast<uint16_t>(lo | (u8() << 8));
-  }
-  NO_COVERAGE uint32_t u32() {
-    const uint32_t lo = u16();
-    return lo | (static_cast<uint32_t>(u16()) << 16);
-  }
-  NO_COVERAGE void seek(size_t p) { p_ = p; }
-  NO_COVERAGE size_t tell() const { return p_; }
-  NO_COVERAGE size_t left() const { return p_ < n_ ? n_ - p_ : 0; }
-
- private:
-  const uint8_t* d_;
-  size_t n_;
-  size_t p_ = 0;
-};
-
+// The input (its flags byte, then a module) through the shared raw reader,
+// within the mutator's bounds, into the model the mutations work on.
 NO_COVERAGE bool parse(const uint8_t* data, size_t size, Module& m) {
-  if (size < 1 + 80 + 256) return false;
+  if (size < 1) return false;
+  xmw::ReadLimits limits;
+  limits.patterns = 64;
+  limits.instruments = 32;
+  limits.headerSize = 4096;
+  xmw::Song song;
+  if (!xmw::readXm(data + 1, size - 1, song, limits) || song.channels == 0) return false;
   m.flags = data[0];
-  In in(data + 1, size - 1);
-  if (std::memcmp(data + 1, "Extended Module: ", 17) != 0) return false;
-  in.seek(60);
-  const uint32_t headerSize = in.u32();
-  m.songLength = in.u16();
-  m.restart = in.u16();
-  m.channels = in.u16();
-  const uint16_t patternCount = in.u16();
-  const uint16_t instrumentCount = in.u16();
-  m.xmFlags = in.u16();
-  m.speed = in.u16();
-  m.bpm = in.u16();
-  for (uint8_t& o : m.orders) o = in.u8();
-  if (m.channels == 0 || m.channels > 32 || patternCount > 64 || instrumentCount > 32) return false;
-  if (headerSize > 4096) return false;
-  in.seek(60 + headerSize);
-  for (uint16_t p = 0; p < patternCount; ++p) {
-    Pattern pat;
-    in.u32();
-    in.u8();
-    pat.rows = in.u16();
-    const uint16_t packed = in.u16();
-    if (pat.rows > 256) return false;
-    pat.cells.resize(static_cast<size_t>(pat.rows) * m.channels);
-    if (packed != 0) {
-      for (Cell& c : pat.cells) {
-        const uint8_t b = in.u8();
-        if (b & 0x80) {
-          if (b & 1) c.note = in.u8();
-          if (b & 2) c.instrument = in.u8();
-          if (b & 4) c.volume = in.u8();
-          if (b & 8) c.effect = in.u8();
-          if (b & 16) c.parameter = in.u8();
-        } else {
-          c = {b, in.u8(), in.u8(), in.u8(), in.u8()};
-        }
+  m.songLength = song.songLength;
+  m.restart = song.restart;
+  m.channels = song.channels;
+  m.xmFlags = song.flags;
+  m.speed = song.speed;
+  m.bpm = song.bpm;
+  m.orders = song.orders;
+  for (const xmw::Pattern& p : song.patterns) {
+    Pattern& pat = m.patterns.emplace_back();
+    pat.rows = p.rows;
+    for (const xmw::Cell& c : p.cells) pat.cells.push_back({c.note, c.instrument, c.volume, c.effect, c.parameter});
+  }
+  for (const xmw::Instrument& in : song.instruments) {
+    Instrument& inst = m.instruments.emplace_back();
+    inst.sampleForNote = in.sampleForNote;
+    for (int k = 0; k < xmw::kEnvelopePoints; ++k) {
+      for (const auto& [from, to] : {std::pair{&in.volume, &inst.volumeEnvelope}, std::pair{&in.panning, &inst.panningEnvelope}}) {
+        const xmw::EnvelopePoint& point = from->points[static_cast<size_t>(k)];
+        (*to)[4 * k] = static_cast<uint8_t>(point.tick);
+        (*to)[4 * k + 1] = static_cast<uint8_t>(point.tick >> 8);
+        (*to)[4 * k + 2] = static_cast<uint8_t>(point.value);
+        (*to)[4 * k + 3] = static_cast<uint8_t>(point.value >> 8);
       }
     }
-    m.patterns.push_back(std::move(pat));
-  }
-  for (uint16_t i = 0; i < instrumentCount; ++i) {
-    Instrument inst;
-    const size_t start = in.tell();
-    const uint32_t size32 = in.u32();
-    for (int k = 0; k < 23; ++k) in.u8();
-    const uint16_t count = in.u16();
-    if (count > 16 || size32 > 4096) return false;
-    if (count > 0) {
-      in.u32();
-      for (uint8_t& b : inst.sampleForNote) b = in.u8();
-      for (uint8_t& b : inst.volumeEnvelope) b = in.u8();
-      for (uint8_t& b : inst.panningEnvelope) b = in.u8();
-      for (uint8_t& b : inst.params) b = in.u8();
-      inst.fadeout = in.u16();
+    inst.params = {in.volume.count,     in.panning.count,  in.volume.sustain, in.volume.loopStart, in.volume.loopEnd,
+                   in.panning.sustain,  in.panning.loopStart, in.panning.loopEnd, in.volume.type,  in.panning.type,
+                   in.vibratoType,      in.vibratoSweep,   in.vibratoDepth,   in.vibratoRate};
+    inst.fadeout = in.fadeout;
+    for (const xmw::Sample& smp : in.samples) {
+      inst.samples.push_back({smp.length, smp.loopStart, smp.loopLength, smp.volume, smp.finetune, smp.type,
+                              smp.panning, smp.relativeNote, smp.data});
     }
-    in.seek(start + size32);
-    inst.samples.resize(count);
-    for (Sample& s : inst.samples) {
-      s.length = in.u32();
-      s.loopStart = in.u32();
-      s.loopLength = in.u32();
-      s.volume = in.u8();
-      s.finetune = static_cast<int8_t>(in.u8());
-      s.type = in.u8();
-      s.panning = in.u8();
-      s.relativeNote = static_cast<int8_t>(in.u8());
-      for (int k = 0; k < 23; ++k) in.u8();
-    }
-    for (Sample& s : inst.samples) {
-      const size_t n = std::min<size_t>(s.length, in.left());
-      s.data.resize(n);
-      for (uint8_t& b : s.data) b = in.u8();
-      if (n < s.length) in.seek(in.tell() + (s.length - n));
-    }
-    m.instruments.push_back(std::move(inst));
   }
   return true;
 }

@@ -22,8 +22,8 @@ uint32_t mix(uint32_t old, int alpha, int r, int gr, int b) {
   return ch(r, 16) << 16 | ch(gr, 8) << 8 | ch(b, 0);
 }
 
-app::ViewState readerState() {
-  app::ViewState v;
+ViewState readerState() {
+  ViewState v;
   v.buttonState[3] = 1;
   v.buttonState[7] = 1;
   v.pointerX = 1;
@@ -33,27 +33,27 @@ app::ViewState readerState() {
 
 // Buttons -------------------------------------------------------------------
 
-TEST(ButtonTable, RectanglesAndStatesFromTheFlatList) {
+TEST(ButtonTable, RectanglesAndStatesFromTheLayout) {
   auto g = testing::makeGraphics();
   //  button  skin 1 rect         skin 2 rect         state
-  EXPECT_EQ(buttonRect(*g, 1, 1).x, 35);
-  EXPECT_EQ(buttonRect(*g, 4, 1).x, 672);
-  EXPECT_EQ(buttonRect(*g, 4, 1).y, 65);
-  EXPECT_EQ(buttonRect(*g, 10, 1).lastDX, 57);
-  EXPECT_EQ(buttonRect(*g, 6, 2).y, 49);
-  EXPECT_EQ(buttonRect(*g, 8, 2).lastDX, 44);
-  EXPECT_EQ(buttonRect(*g, 10, 2).x, 733);
-  EXPECT_EQ(buttonRect(*g, 10, 2).lastDY, 8);
-  EXPECT_EQ(buttonRect(*g, 7, 3).x, 18);  // any skin but 1 uses the 'Carbon' rectangles
+  EXPECT_EQ(buttonRect(1, 1).x, 35);
+  EXPECT_EQ(buttonRect(4, 1).x, 672);
+  EXPECT_EQ(buttonRect(4, 1).y, 65);
+  EXPECT_EQ(buttonRect(10, 1).lastDX, 57);
+  EXPECT_EQ(buttonRect(6, 2).y, 49);
+  EXPECT_EQ(buttonRect(8, 2).lastDX, 44);
+  EXPECT_EQ(buttonRect(10, 2).x, 733);
+  EXPECT_EQ(buttonRect(10, 2).lastDY, 8);
+  EXPECT_EQ(buttonRect(7, 3).x, 18);  // any skin but 1 uses the 'Carbon' rectangles
   for (int b = 1; b <= 10; ++b) {
-    EXPECT_EQ(g->buttons[static_cast<std::size_t>(b)].initialState, b == 3 || b == 7 ? 1 : 0) << b;
+    EXPECT_EQ(kButtonInitialState[static_cast<std::size_t>(b)], b == 3 || b == 7 ? 1 : 0) << b;
     EXPECT_EQ(g->buttons[static_cast<std::size_t>(b)].glow, 0);
   }
 }
 
 TEST(Buttons, HoverGlowRisesBySevenAndFadesByThree) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.pointerX = 50;  // inside QUIT (35, 40, 88, 19)
   v.pointerY = 50;
   //  frame  glow
@@ -77,7 +77,7 @@ TEST(Buttons, HoverGlowRisesBySevenAndFadesByThree) {
 
 TEST(Buttons, GlowIsTheBlendAlpha) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   g->buttons[2].glow = 43;
   fillFrame(*g, kGrey);
   drawButtons(*g, v);  // glow 40 after the fall
@@ -93,7 +93,7 @@ TEST(Buttons, GlowIsTheBlendAlpha) {
 
 TEST(Buttons, SelectedTintIgnoresHover) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.pointerX = 50;  // over ARTICLES (35, 90, 88, 19), which is selected
   v.pointerY = 100;
   g->buttons[3].glow = 50;
@@ -111,7 +111,7 @@ TEST(Buttons, SelectedTintIgnoresHover) {
 
 TEST(Buttons, LatchKeepsHotPointerButNoGlow) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.pointerX = 700;  // over RULES (672, 65, 88, 19)
   v.pointerY = 70;
   v.clickLatch = 1;
@@ -122,7 +122,7 @@ TEST(Buttons, LatchKeepsHotPointerButNoGlow) {
 
 TEST(Buttons, HitTestIsStrict) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   // QUIT 35, 40, 88, 19: pointer x 36..122, y 41..58
   const int probes[][3] = {{35, 50, 0}, {36, 50, 1}, {122, 50, 1}, {123, 50, 0}, {50, 40, 0}, {50, 58, 1}, {50, 59, 0}};
   for (const auto& p : probes) {
@@ -163,7 +163,7 @@ testing::SyntheticAssets menuAssets() {
 TEST(MenuPanel, BarsOnEveryRowAndOpenBars) {
   auto g = testing::makeGraphics(menuAssets());
   content::Content c = menuContent();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.entryOpen[14] = 1;  // slot 3 on the articles page
   fillFrame(*g, kGrey);
   drawMenuPanel(*g, v, c);
@@ -189,7 +189,7 @@ TEST(MenuPanel, BarsOnEveryRowAndOpenBars) {
 TEST(MenuPanel, ItemsTitleAndPageSwitch) {
   auto g = testing::makeGraphics(menuAssets());
   content::Content c = menuContent();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   fillFrame(*g, 0);
   drawMenuPanel(*g, v, c);
   // Title "AB": x = round(404 - 9) = 395, y 42, code 25 ("P": 0.3 R, 0.7 G, B of 252,254,252).
@@ -211,7 +211,7 @@ TEST(MenuPanel, ItemsTitleAndPageSwitch) {
 TEST(MenuPanel, HoverLightsBarAndPointerOnlyWithoutLatch) {
   auto g = testing::makeGraphics(menuAssets());
   content::Content c = menuContent();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.pointerX = 149;  // first active column of the left bars
   v.pointerY = 62;   // row 0: 61 < y < 71
   fillFrame(*g, kGrey);
@@ -243,7 +243,7 @@ TEST(MenuPanel, HoverLightsBarAndPointerOnlyWithoutLatch) {
 TEST(MenuPanel, RainbowRulesDrawnLast) {
   auto g = testing::makeGraphics(menuAssets());
   content::Content c = menuContent();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   fillFrame(*g, 0);
   drawMenuPanel(*g, v, c);
   EXPECT_EQ(px(*g, 144, 57), 0x7DE3CAu);
@@ -323,34 +323,64 @@ TEST(LevelMeter, TopLimitAndSkinTwoTwoRowsLower) {
   EXPECT_EQ(px(*g, x, 149), 0x111122u);  // row 147
 }
 
+// Menu layout -------------------------------------------------------------------
+
+TEST(MenuLayout, EachSlotsBarSitsInItsClickRegion) {
+  // slot | region (x, y, lastDX, lastDY)
+  // 1    | 146, 60, 245, 12
+  // 5    | 146, 108, 245, 12
+  // 6    | 400, 60, 245, 12
+  // 9    | 400, 96, 245, 12
+  EXPECT_EQ(menuSlotRegion(1).x, 146);
+  EXPECT_EQ(menuSlotRegion(5).y, 108);
+  EXPECT_EQ(menuSlotRegion(6).x, 400);
+  EXPECT_EQ(menuSlotRegion(9).y, 96);
+  EXPECT_EQ(menuSlotRegion(0).lastDX, 0);
+  EXPECT_EQ(menuSlotRegion(10).lastDX, 0);
+  for (const MenuColumn& column : kMenuColumns) {
+    for (int k = 0; k < column.items; ++k) {
+      const Rect r = menuSlotRegion(column.firstSlot + k);
+      const int32_t barY = kMenuRowY + 1 + kMenuRowStep * k;  // as the panel draws it
+      const int32_t midY = barY + kMenuBarHeight / 2;
+      EXPECT_TRUE(r.contains(column.textX + kMenuBarWidth / 2, midY)) << column.firstSlot + k;
+      EXPECT_TRUE(r.contains(column.hoverLeft, midY)) << column.firstSlot + k;
+      // Neighbouring rows do not share a row of pixels.
+      EXPECT_FALSE(menuSlotRegion(column.firstSlot + k + 1).contains(column.textX + 1, midY));
+    }
+  }
+  // The page switch takes the right column's last row.
+  const MenuColumn& right = kMenuColumns[1];
+  EXPECT_TRUE(kPageSwitchRegion.contains(right.textX + 1, kMenuRowY + kMenuRowStep * right.items + 5));
+}
+
 // Status scroller -------------------------------------------------------------
 
 TEST(StatusScroller, MovesOnePixelPerFrameAndWraps) {
   testing::SyntheticAssets a = menuAssets();
   auto g = testing::makeGraphics(a);
   content::Content c = menuContent();  // 65 spaces + "AB": 67 characters
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.scrollerPos = 66;  // "A" first
   fillFrame(*g, 0);
-  drawStatusScroller(*g, v, c);
+  v.scrollerPos = drawStatusScroller(*g, v, c);
   EXPECT_EQ(px(*g, 146, 123), 0xA8A9A8u);  // style 2, code 2 of value 6
   EXPECT_DOUBLE_EQ(g->scrollerPhase, 1.0);
   fillFrame(*g, 0);
-  drawStatusScroller(*g, v, c);  // phase 1: x = 145, clipped at 146
+  v.scrollerPos = drawStatusScroller(*g, v, c);  // phase 1: x = 145, clipped at 146
   EXPECT_EQ(px(*g, 145, 123), 0u);
   EXPECT_EQ(px(*g, 154, 123), 0xA8A9A8u);  // "B" at 145 + 9
-  for (int i = 0; i < 7; ++i) drawStatusScroller(*g, v, c);
+  for (int i = 0; i < 7; ++i) v.scrollerPos = drawStatusScroller(*g, v, c);
   EXPECT_EQ(v.scrollerPos, 66);
-  drawStatusScroller(*g, v, c);  // phase 10 > 9: advance
+  v.scrollerPos = drawStatusScroller(*g, v, c);  // phase 10 > 9: advance
   EXPECT_EQ(v.scrollerPos, 67);
   EXPECT_DOUBLE_EQ(g->scrollerPhase, 1.0);
-  for (int i = 0; i < 9; ++i) drawStatusScroller(*g, v, c);
+  for (int i = 0; i < 9; ++i) v.scrollerPos = drawStatusScroller(*g, v, c);
   EXPECT_EQ(v.scrollerPos, 1);  // past the last character: back to the first
   v.skin = 2;
   v.scrollerPos = 66;
   g->scrollerPhase = 0;
   fillFrame(*g, 0);
-  drawStatusScroller(*g, v, c);
+  v.scrollerPos = drawStatusScroller(*g, v, c);
   EXPECT_EQ(px(*g, 146, 124), 0xA8A9A8u);
   EXPECT_EQ(px(*g, 146, 123), 0u);
 }
@@ -359,7 +389,7 @@ TEST(StatusScroller, MovesOnePixelPerFrameAndWraps) {
 
 TEST(ScrollThumb, TravelsFrom195To556) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.lineCount = 34;
   fillFrame(*g, kGrey);
   drawScrollThumb(*g, v);
@@ -387,25 +417,25 @@ TEST(ScrollThumb, TravelsFrom195To556) {
 
 TEST(ScrollThumb, ThirtyThreeLinesHasNoThumbButHoverGlows) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.lineCount = 33;
   v.pointerX = 780;
   v.pointerY = 300;
   fillFrame(*g, kGrey);
   drawScrollThumb(*g, v);
   EXPECT_EQ(changedFrom(*g, kGrey).count, 0);
-  dragScrollThumb(*g, v);
+  v.topLine = dragScrollThumb(*g, v);
   EXPECT_EQ(g->pointerShape, kPointerHot);
   EXPECT_EQ(g->thumbGlow, 5);
   v.buttonDown = 1;
-  dragScrollThumb(*g, v);
+  v.topLine = dragScrollThumb(*g, v);
   EXPECT_EQ(v.topLine, 0);
   EXPECT_EQ(g->pointerShape, kPointerNormal);  // hot only while hovering
 }
 
 TEST(ScrollThumb, DragMapsRowsOntoArticle) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.lineCount = 100;  // last page starts at line 67
   v.buttonDown = 1;
   v.pointerX = 780;
@@ -416,26 +446,26 @@ TEST(ScrollThumb, DragMapsRowsOntoArticle) {
   const int rows[][2] = {{201, 0}, {376, 34}, {552, 67}, {560, 67}};
   for (const auto& r : rows) {
     v.pointerY = r[0];
-    dragScrollThumb(*g, v);
+    v.topLine = dragScrollThumb(*g, v);
     EXPECT_EQ(v.topLine, r[1]) << r[0];
   }
   // Once dragging, the pointer may leave the bar: rows above 200 give line 0.
   v.pointerX = 300;
   v.pointerY = 20;
-  dragScrollThumb(*g, v);
+  v.topLine = dragScrollThumb(*g, v);
   EXPECT_EQ(v.topLine, 0);
   EXPECT_EQ(g->dragging, 1);
   // Releasing ends the drag; away from the bar the glow falls again.
   v.buttonDown = 0;
   const int glow = g->thumbGlow;
-  dragScrollThumb(*g, v);
+  v.topLine = dragScrollThumb(*g, v);
   EXPECT_EQ(g->dragging, 0);
   EXPECT_EQ(g->thumbGlow, glow - 5);
 }
 
 TEST(ScrollThumb, ActiveStripPerSkin) {
   auto g = testing::makeGraphics();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.lineCount = 50;
   //  skin  x range     y range
   //  1     776..790    201..560
@@ -448,7 +478,7 @@ TEST(ScrollThumb, ActiveStripPerSkin) {
     v.pointerX = p[1];
     v.pointerY = p[2];
     g->pointerShape = kPointerNormal;
-    dragScrollThumb(*g, v);
+    v.topLine = dragScrollThumb(*g, v);
     EXPECT_EQ(g->pointerShape == kPointerHot, p[3] == 1) << p[0] << ": " << p[1] << "," << p[2];
   }
 }
@@ -493,28 +523,52 @@ TEST(ReaderFrame, ShortArticleSitsFivePixelsLower) {
   auto g = testing::makeGraphics();
   content::Content c = menuContent();
   const content::ArticleView article = testing::emptyArticle();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   v.lineCount = 20;
   FixedNotes notes;
-  drawReaderFrame(*g, ReaderScene{v, c, article, notes});
-  EXPECT_EQ(v.pixelOffset, 5);
+  ReaderUpdate u = drawReaderFrame(*g, ReaderScene{v, c, article, notes});
+  EXPECT_EQ(u.pixelOffset, 5);
+  EXPECT_EQ(v.pixelOffset, 0);  // the view is the program's to change
   v.lineCount = 40;
   v.pixelOffset = 3;
-  drawReaderFrame(*g, ReaderScene{v, c, article, notes});
-  EXPECT_EQ(v.pixelOffset, 3);
+  v.topLine = 4;
+  v.scrollerPos = 9;
+  u = drawReaderFrame(*g, ReaderScene{v, c, article, notes});
+  EXPECT_EQ(u.pixelOffset, 3);
+  EXPECT_EQ(u.topLine, 4);
+  EXPECT_EQ(u.scrollerPos, 9);  // the scroller's phase has not reached the next character
+}
+
+TEST(ReaderFrame, ThumbDragComesBackAsTheNewTopLine) {
+  auto g = testing::makeGraphics();
+  content::Content c = menuContent();
+  const content::ArticleView article = testing::emptyArticle();
+  ViewState v = readerState();
+  v.lineCount = 100;
+  v.topLine = 10;
+  v.buttonDown = 1;
+  v.pointerX = 780;
+  v.pointerY = 376;  // round(176 * 68 / 352) = 34
+  FixedNotes notes;
+  const ReaderUpdate u = drawReaderFrame(*g, ReaderScene{v, c, article, notes});
+  EXPECT_EQ(u.topLine, 34);
+  EXPECT_EQ(v.topLine, 10);
+  // The page itself never moves the article.
+  v.topLine = 12;
+  EXPECT_EQ(drawReaderPage(*g, ReaderScene{v, c, article, notes}).topLine, 12);
 }
 
 TEST(ReaderFrame, MuteHidesAndFreezesMeter) {
   auto g = testing::makeGraphics();
   content::Content c = menuContent();
   const content::ArticleView article = testing::emptyArticle();
-  app::ViewState v = readerState();
+  ViewState v = readerState();
   FixedNotes notes;
   notes.cells = {{0, 60}};
   setMeterChannelCount(*g, 1);
   drawReaderFrame(*g, ReaderScene{v, c, article, notes});
   EXPECT_EQ(g->meter.bars[15], 145.0);
-  v.buttonState[6] = 1;
+  v.buttonState[kButtonMute] = 1;
   drawReaderFrame(*g, ReaderScene{v, c, article, notes});
   EXPECT_EQ(g->meter.bars[15], 145.0);
   EXPECT_EQ(px(*g, 158 + 12 * 15, 146), 0u);  // background only (black synthetic skin)

@@ -201,7 +201,7 @@ TEST(Glyphs, TextAdvancesNineColumns) {
 
 struct Page {
   content::ArticleView view;
-  app::ViewState state;
+  ViewState state;
   Page() : view(testing::emptyArticle()) { state.lineCount = 40; }
   void setRule(int line, char style) { view.rule[static_cast<std::size_t>(line)].assign(1, style); }
   void put(int line, int column, char c, int style = 1, int colour = 1) {

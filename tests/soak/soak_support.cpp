@@ -68,7 +68,7 @@ std::string checkReader(app::Program& p, host::HeadlessDisplayHost& display,
   std::ostringstream broken;
   auto fail = [&broken](const std::string& what) { broken << what << "; "; };
 
-  const int32_t lastTop = std::max(0, v.lineCount - app::kVisibleLines);
+  const int32_t lastTop = std::max(0, v.lineCount - render::kVisibleRows);
   if (v.topLine < 0 || v.topLine > lastTop) {
     fail("topLine " + std::to_string(v.topLine) + " outside 0.." + std::to_string(lastTop));
   }
@@ -88,22 +88,22 @@ std::string checkReader(app::Program& p, host::HeadlessDisplayHost& display,
     if (v.buttonState[b] != 0 && v.buttonState[b] != 1) fail("buttonState " + std::to_string(b) + " not 0/1");
   }
   if (v.menuPage != 1 && v.menuPage != 2) fail("menuPage " + std::to_string(v.menuPage));
-  const bool chartsRight = v.buttonState[app::kButtonCharts] == (v.menuPage == 1 ? 1 : 0);
-  const bool articlesRight = v.buttonState[app::kButtonArticles] == (v.menuPage == 2 ? 1 : 0);
-  const bool bothClear = v.buttonState[app::kButtonCharts] == 0 && v.buttonState[app::kButtonArticles] == 0;
+  const bool chartsRight = v.buttonState[render::kButtonCharts] == (v.menuPage == 1 ? 1 : 0);
+  const bool articlesRight = v.buttonState[render::kButtonArticles] == (v.menuPage == 2 ? 1 : 0);
+  const bool bothClear = v.buttonState[render::kButtonCharts] == 0 && v.buttonState[render::kButtonArticles] == 0;
   if (!(chartsRight && articlesRight) && !(pageSwitched && bothClear)) {
     fail("page buttons " + std::to_string(v.buttonState[2]) + "/" + std::to_string(v.buttonState[3]) +
          " on menu page " + std::to_string(v.menuPage));
   }
-  if (v.buttonState[app::kButtonRules] + v.buttonState[app::kButtonHelp] > 1) fail("RULES and HELP both selected");
-  if (v.buttonState[app::kButtonQuit] != 0 || v.quitRequested != 0) fail("QUIT selected");
+  if (v.buttonState[render::kButtonRules] + v.buttonState[render::kButtonHelp] > 1) fail("RULES and HELP both selected");
+  if (v.buttonState[render::kButtonQuit] != 0 || v.quitRequested != 0) fail("QUIT selected");
 
   if (v.currentModule < 1 || v.currentModule > 4) {
     fail("currentModule " + std::to_string(v.currentModule));
   } else {
     int32_t selected = 0;
-    for (int32_t b = app::kButtonMusic1; b <= app::kButtonMusic4; ++b) selected += v.buttonState[b];
-    if (selected != 1 || v.buttonState[app::kButtonMusic1 + v.currentModule - 1] != 1) {
+    for (int32_t b = render::kButtonMusic1; b <= render::kButtonMusic4; ++b) selected += v.buttonState[b];
+    if (selected != 1 || v.buttonState[render::kButtonMusic1 + v.currentModule - 1] != 1) {
       fail("music buttons do not select module " + std::to_string(v.currentModule));
     }
     const int32_t want = channels[static_cast<std::size_t>(v.currentModule)];
@@ -114,7 +114,7 @@ std::string checkReader(app::Program& p, host::HeadlessDisplayHost& display,
     if (p.graphics->meter.channelCount != want) fail("meter channel count " + std::to_string(p.graphics->meter.channelCount));
   }
   // MUTE selected exactly while the module output is stopped.
-  const bool muted = v.buttonState[app::kButtonMute] == 1;
+  const bool muted = v.buttonState[render::kButtonMute] == 1;
   if (muted == looping.isPlaying()) fail(muted ? "muted but the output plays" : "not muted but the output is silent");
 
   for (int32_t i = 0; i < render::kMeterBars; ++i) {
@@ -123,7 +123,7 @@ std::string checkReader(app::Program& p, host::HeadlessDisplayHost& display,
   }
 
   int32_t open = 0;
-  for (int32_t e = 1; e <= app::kLastMenuEntry; ++e) {
+  for (int32_t e = 1; e <= render::kLastMenuEntry; ++e) {
     if (v.entryOpen[static_cast<std::size_t>(e)] != 0 && v.entryOpen[static_cast<std::size_t>(e)] != 1) {
       fail("entryOpen " + std::to_string(e));
     }
@@ -158,25 +158,25 @@ void RandomUser::startAction() {
   const int32_t skin = p.view.skin;
   const int32_t roll = uniform(0, 99);
   if (roll < 24) {  // a reader button other than QUIT: inside its rectangle in both skins
-    const int32_t button = uniform(app::kButtonCharts, app::kButtonMusic4);
-    const render::Rect& a = render::buttonRect(*p.graphics, button, 1);
-    const render::Rect& b = render::buttonRect(*p.graphics, button, 2);
+    const int32_t button = uniform(render::kButtonCharts, render::kButtonMusic4);
+    const render::Rect& a = render::buttonRect(button, 1);
+    const render::Rect& b = render::buttonRect(button, 2);
     const int32_t left = std::max(a.x, b.x) + 1, right = std::min(a.x + a.lastDX, b.x + b.lastDX) - 1;
     const int32_t top = std::max(a.y, b.y) + 1, bottom = std::min(a.y + a.lastDY, b.y + b.lastDY) - 1;
     click(uniform(left, std::max(left, right)), uniform(top, std::max(top, bottom)));
     ++counts_.buttonClicks;
   } else if (roll < 44) {  // a menu slot
-    const app::HitRect r = app::menuSlotRegion(uniform(1, 9));
+    const render::Rect r = render::menuSlotRegion(uniform(1, 9));
     click(uniform(r.x + 1, r.x + r.lastDX - 1), uniform(r.y + 1, r.y + r.lastDY - 1));
     ++counts_.menuClicks;
   } else if (roll < 49) {  // the menu page switch
-    const app::HitRect r = app::pageSwitchRegion();
+    const render::Rect r = render::kPageSwitchRegion;
     click(uniform(r.x + 1, r.x + r.lastDX - 1), uniform(r.y + 1, r.y + r.lastDY - 1));
     ++counts_.pageSwitchClicks;
   } else if (roll < 54) {  // anywhere but QUIT in either skin (also beyond the frame's edges)
     auto nearQuit = [&p](int32_t x, int32_t y) {
       for (int32_t sk = 1; sk <= 2; ++sk) {
-        const render::Rect& q = render::buttonRect(*p.graphics, app::kButtonQuit, sk);
+        const render::Rect& q = render::buttonRect(render::kButtonQuit, sk);
         if (x >= q.x - 2 && x <= q.x + q.lastDX + 2 && y >= q.y - 2 && y <= q.y + q.lastDY + 2) return true;
       }
       return false;

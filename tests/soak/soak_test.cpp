@@ -242,7 +242,7 @@ TEST(WholeRunSoak, SeededRunsFromStartToExit) {
     if (uniform(0, 1) == 0) {
       session.display.queue(host::InputEvent::keyDown(host::kKeyEscape));
     } else {
-      const render::Rect& quit = render::buttonRect(*p.graphics, app::kButtonQuit, p.view.skin);
+      const render::Rect& quit = render::buttonRect(render::kButtonQuit, p.view.skin);
       session.display.queue(host::InputEvent::move(quit.x + quit.lastDX / 2, quit.y + quit.lastDY / 2));
       session.display.queue(host::InputEvent::buttonDown());
       ASSERT_TRUE(app::readerFrame(p));

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/view_state.h"
 #include "content/content.h"
 #include "tools/dev/magtool/magtool.h"
 
@@ -39,10 +38,9 @@ int run(int argc, char** argv) {
   content::buildContent(issue);
   static content::ArticleView view;
   content::sizeArticleView(view);
-  app::ViewState state;
-  content::openArticle(issue, view, state, n);
+  const int32_t lineCount = content::openArticle(issue, view, n);
 
-  for (int i = 0; i < state.lineCount; ++i) {
+  for (int i = 0; i < lineCount; ++i) {
     if (codes) {
       const std::size_t at = content::LineTables::cell(i, n);
       const auto& t = issue.tables;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/view_state.h"
 #include "assets/assets.h"
 #include "content/content.h"
 #include "host/display_host.h"
@@ -18,13 +17,6 @@
 namespace {
 
 constexpr const char* kUsage = "intro OUT.png [--clock T] [--seed S]";
-
-// A timer that stands still: the scroller is at its start and not moving.
-class StillClock : public host::Clock {
- public:
-  double now() override { return 0.0; }
-  void sleepMs(int32_t) override {}
-};
 
 int usage() {
   std::fprintf(stderr, "usage: magtool %s\n", kUsage);
@@ -57,13 +49,11 @@ int run(int argc, char** argv) {
                                                 assets::bigFont()});
   host::Random random(seed);
   render::initStarfield(*g, random);
-  StillClock still;
-  render::setIntroPauseDeadline(*g, still.now());
-  app::ViewState state;
-  state.introClock = clock;
-  state.introFrameStep = 0.0;
+  // The timer stands still at 0: the scroller is at its start and not moving.
+  const double now = 0.0;
+  render::setIntroPauseDeadline(*g, now);
   render::clearIntroFrame(*g);
-  render::drawIntroFrame(*g, state, issue.texts, still);
+  render::drawIntroFrame(*g, clock, 0.0, issue.texts, now);
   if (!imageio::writePng(out, render::framePixels(*g), render::kFrameWidth, render::kFrameHeight)) return 1;
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/view_state.h"
+#include "app/navigation.h"
 #include "assets/assets.h"
 #include "content/content.h"
 #include "render/graphics.h"
@@ -20,13 +20,8 @@ namespace {
 constexpr const char* kUsage =
     "shot OUT.png [--skin 1|2] [--article N] [--top L] [--page 1|2] [--pointer X,Y] [--clock T]";
 
-constexpr int kHelpArticle = 10;
-constexpr int kRulesArticle = 12;
-constexpr int kRulesButton = 4;
-constexpr int kHelpButton = 5;
-constexpr int kChartsButton = 2;
-constexpr int kArticlesButton = 3;
-constexpr int kMusic1Button = 7;
+using app::kHelpArticle;
+using app::kRulesArticle;
 
 // The meter at rest: no module is heard.
 class Silence : public render::NoteSource {
@@ -81,22 +76,22 @@ int run(int argc, char** argv) {
   content::buildContent(issue);
   content::ArticleView view;
   content::sizeArticleView(view);
-  app::ViewState state;
-  content::openArticle(issue, view, state, article);
+  render::ViewState state;
+  state.lineCount = content::openArticle(issue, view, article);
 
   // Buttons and menu as after the opening click.
   state.skin = skin;
   state.menuPage = page;
-  state.buttonState[page == 1 ? kChartsButton : kArticlesButton] = 1;
-  state.buttonState[kMusic1Button] = 1;
+  state.buttonState[page == 1 ? render::kButtonCharts : render::kButtonArticles] = 1;
+  state.buttonState[render::kButtonMusic1] = 1;
   if (article == kRulesArticle || article == kHelpArticle) {
-    state.buttonState[article == kRulesArticle ? kRulesButton : kHelpButton] = 1;
+    state.buttonState[article == kRulesArticle ? render::kButtonRules : render::kButtonHelp] = 1;
   } else {
     state.entryOpen[static_cast<std::size_t>(article)] = 1;
   }
-  state.topLine = std::clamp(top, 0, std::max(state.lineCount - 33, 0));
-  // The reader keeps a page shorter than the screen 5 pixels lower.
-  state.pixelOffset = state.lineCount < 33 ? 5 : 0;
+  state.topLine = std::clamp(top, 0, std::max(state.lineCount - render::kVisibleRows, 0));
+  // The reader keeps a page shorter than the screen a little lower.
+  state.pixelOffset = state.lineCount < render::kVisibleRows ? render::kShortPageOffset : 0;
   state.animClock = clock;
   state.pointerX = std::clamp(pointerX, 1, 789);
   state.pointerY = std::clamp(pointerY, 1, 589);

@@ -15,39 +15,22 @@ namespace {
 
 // ---- layout ------------------------------------------------------------------
 
-const SkinLayout kGrunge{
-    0x000000,
-    {20, 187, 770, 570},
-    {140, 36, 655, 152},
-    {779, 195, 787, 575},
-    {{{"QUIT", 35, 40, 88, 19},
-      {"CHARTS", 35, 65, 88, 19},
-      {"ARTICLES", 35, 90, 88, 19},
-      {"RULES", 672, 65, 88, 19},
-      {"HELP", 672, 90, 88, 19},
-      {"MUTE", 672, 40, 88, 19},
-      {"MUSIC 1", 9, 132, 57, 19},
-      {"MUSIC 2", 73, 132, 57, 19},
-      {"MUSIC 3", 665, 132, 57, 19},
-      {"MUSIC 4", 729, 132, 57, 19}}},
-};
+constexpr std::array<const char*, render::kButtonCount + 1> kGrungeLabels = {
+    "", "QUIT", "CHARTS", "ARTICLES", "RULES", "HELP", "MUTE", "MUSIC 1", "MUSIC 2", "MUSIC 3", "MUSIC 4"};
+constexpr std::array<const char*, render::kButtonCount + 1> kCarbonLabels = {
+    "", "QUIT", "CHARTS", "ARTICLES", "RULES", "HELP", "MUTE", "1", "2", "3", "4"};
 
-const SkinLayout kCarbon{
-    0x040204,
-    {20, 187, 770, 570},
-    {140, 36, 655, 154},
-    {783, 195, 792, 575},
-    {{{"QUIT", 25, 49, 76, 19},
-      {"CHARTS", 25, 73, 76, 19},
-      {"ARTICLES", 25, 97, 76, 19},
-      {"RULES", 698, 73, 76, 19},
-      {"HELP", 698, 97, 76, 19},
-      {"MUTE", 698, 49, 76, 19},
-      {"1", 18, 137, 43, 8},
-      {"2", 79, 137, 44, 8},
-      {"3", 669, 137, 44, 8},
-      {"4", 733, 137, 43, 8}}},
-};
+SkinLayout layoutOf(int skin, uint32_t black, const std::array<const char*, render::kButtonCount + 1>& labels) {
+  SkinLayout layout{black, covered(render::kTextArea), covered(render::kMenuArea[render::skinSlot(skin)]),
+                    covered(render::thumbTrack(skin)), {}};
+  for (int b = 1; b <= render::kButtonCount; ++b) {
+    layout.buttons[static_cast<std::size_t>(b - 1)] = {labels[static_cast<std::size_t>(b)], render::buttonRect(b, skin)};
+  }
+  return layout;
+}
+
+const SkinLayout kGrunge = layoutOf(1, 0x000000, kGrungeLabels);
+const SkinLayout kCarbon = layoutOf(2, 0x040204, kCarbonLabels);
 
 // ---- colour and canvas -------------------------------------------------------
 

@@ -2,12 +2,15 @@
 // rust, scratches, rivets, warm orange) and 'Carbon' (skin 2: woven carbon
 // fibre, gloss, cool blue). Both frame the same screen: a black text area,
 // a black menu panel, ten labelled buttons at their skin's rectangles, a
-// recessed scroll track and the logo along the top edge.
+// recessed scroll track and the logo along the top edge. Every place
+// comes from the reader's layout (render/layout.h), so the painted plates are
+// where the reader hit-tests and tints them.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "render/layout.h"
 #include "tools/assets/art/lib/picture.h"
 
 namespace art {
@@ -20,10 +23,13 @@ struct Rect {  // inclusive corners
   bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
 };
 
+// The pixels a layout rectangle covers.
+constexpr Rect covered(const render::Rect& r) { return {r.x, r.y, r.right(), r.bottom()}; }
+
 struct SkinButton {
   const char* label;
-  int x, y, lastDX, lastDY;  // the reader's button rectangle
-  Rect rect() const { return {x, y, x + lastDX, y + lastDY}; }
+  render::Rect place;  // the reader's button rectangle
+  Rect rect() const { return covered(place); }
 };
 
 struct SkinLayout {

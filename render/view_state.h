@@ -2,18 +2,20 @@
 //
 // One record per program, plain data: the open article's scroll position, the
 // menu page, skin, tune and module, the status scroller's position, the clocks
-// and the pointer polled at the end of the previous frame. Navigation
-// (app/navigation.h) writes it from input; the renderers read it (and the
-// scroll-thumb drag writes topLine).
+// and the pointer polled at the end of the previous frame. The program flow
+// owns it and is the only writer; the renderers draw from a const view of it
+// and return what changes (ReaderUpdate in render/render.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-namespace app {
+#include "render/layout.h"
+
+namespace render {
 
 struct ViewState {
-  int32_t topLine = 0;        // first article line drawn (33 lines are drawn)
+  int32_t topLine = 0;        // first article line drawn (kVisibleRows lines are drawn)
   int32_t pixelOffset = 0;    // added to every text row's y; 0..12 while scrolling
   int32_t lineCount = 1;      // lines of the open article (index of its "<END>" line)
   int32_t article = 0;        // the open article, 1..20 (0 before the first is opened)
@@ -37,8 +39,8 @@ struct ViewState {
   int32_t clickLatch = 0;  // 1 from the frame a click was consumed until release
   uint32_t buttonPresses = 0;  // the host's press count at the last poll
 
-  std::array<int32_t, 22> entryOpen{};    // entries 1..21 (index 0 unused)
-  std::array<int32_t, 11> buttonState{};  // buttons 1..10 (index 0 unused)
+  std::array<int32_t, kLastMenuEntry + 1> entryOpen{};  // entries 1..21 (index 0 unused)
+  std::array<int32_t, kButtonCount + 1> buttonState{};  // ReaderButton 1..10 (index 0 unused)
 };
 
-}  // namespace app
+}  // namespace render

@@ -1,0 +1,4 @@
+// The program, which may include the renderer.
+#pragma once
+
+#include "render/frame.h"
