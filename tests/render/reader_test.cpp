@@ -441,9 +441,10 @@ TEST(ScrollThumb, DragMapsRowsOntoArticle) {
   v.pointerX = 780;
   //  pointer y  top = round((y - 200) * 68 / 352), limited to 0..67
   //  201        0
+  //  270        13.52 -> 14
   //  376        34
   //  552        68 -> 67
-  const int rows[][2] = {{201, 0}, {376, 34}, {552, 67}, {560, 67}};
+  const int rows[][2] = {{201, 0}, {270, 14}, {376, 34}, {552, 67}, {560, 67}};
   for (const auto& r : rows) {
     v.pointerY = r[0];
     v.topLine = dragScrollThumb(*g, v);
@@ -461,6 +462,33 @@ TEST(ScrollThumb, DragMapsRowsOntoArticle) {
   v.topLine = dragScrollThumb(*g, v);
   EXPECT_EQ(g->dragging, 0);
   EXPECT_EQ(g->thumbGlow, glow - 5);
+}
+
+// Page transition ---------------------------------------------------------------
+
+TEST(Wipe, OneStepBlackensEveryOtherColumnFromBothEdgesUpToItsReach) {
+  auto g = testing::makeGraphics();
+  for (int32_t skin : {1, 2}) {
+    SCOPED_TRACE(skin);
+    const int32_t lastRow = skin == 1 ? 569 : 570;  // 378 or 379 rows from row 192
+    fillFrame(*g, kGrey);
+    drawWipe(*g, skin, 0);
+    auto c = changedFrom(*g, kGrey);
+    EXPECT_EQ(c.left, 20);
+    EXPECT_EQ(c.right, 767);
+    EXPECT_EQ(c.top, 192);
+    EXPECT_EQ(c.bottom, lastRow);
+    EXPECT_EQ(c.count, 2 * (lastRow - 191));
+    fillFrame(*g, kGrey);
+    drawWipe(*g, skin, 4);  // columns 20, 22, 24 and 767, 765, 763
+    c = changedFrom(*g, kGrey);
+    EXPECT_EQ(c.count, 6 * (lastRow - 191));
+    EXPECT_EQ(px(*g, 24, 300), 0u);
+    EXPECT_EQ(px(*g, 763, lastRow), 0u);
+    EXPECT_EQ(px(*g, 23, 300), kGrey);
+    EXPECT_EQ(px(*g, 24, 191), kGrey);
+    EXPECT_EQ(px(*g, 24, lastRow + 1), kGrey);
+  }
 }
 
 TEST(ScrollThumb, ActiveStripPerSkin) {

@@ -52,6 +52,15 @@ FAULTS = [
     ('sid/sid_chip.cpp', 'if (o.level != sustainLevel) o.envelopePhase = EnvelopePhase::Decay;', 'if (o.level > sustainLevel) o.envelopePhase = EnvelopePhase::Decay;', 'test_sid', ''),
     ('sid/sid_chip.cpp', 'if (f.bandEnabled) out += f.band >> kFixedPointShift;', 'if (f.bandEnabled) out += f.low >> kFixedPointShift;', 'test_sid', ''),
     ('sid/sid_chip.cpp', 'if (s.counter > mixRate) {', 'if (s.counter >= mixRate) {', 'test_sid', ''),
+    # The reader's layout and drawing.
+    ('render/layout.h', 'return x < px && px < x + lastDX && y < py && py < y + lastDY;', 'return x <= px && px < x + lastDX && y < py && py < y + lastDY;', 'test_app', ''),
+    ('render/reader.cpp', 'view.pointerY - kDragTop) * (n - kVisibleRows + 1) / kDragSpan', 'view.pointerY - kDragTop) * (n - kVisibleRows) / kDragSpan', 'test_render', ''),
+    ('render/reader.cpp', 'if (n <= kVisibleRows) return;', 'if (n < kVisibleRows) return;', 'test_render',
+     'equivalent: with exactly one page of lines the thumb\'s row is 0/0 x 361, which converts to a row far outside the frame, so nothing is drawn either way'),
+    ('render/reader.cpp', 'if (pos > length) pos = 1;', 'if (pos > length) pos = 0;', 'test_render', ''),
+    ('render/reader.cpp', 'if (y < 1 || y > 591 || x < 1 || x > 791) return;', 'if (y < 1 || y > 591 || x < 1 || x > 792) return;', 'test_render', ''),
+    ('render/reader.cpp', 'for (int32_t i = 0; i <= reach; i += 2) {', 'for (int32_t i = 0; i < reach; i += 2) {', 'test_render', ''),
+    ('render/reader.cpp', 'if (g.thumbGlow < 125) g.thumbGlow += 5;', 'if (g.thumbGlow < 125) g.thumbGlow += 4;', 'test_render', ''),
     # Frame scaler and the click latch.
     ('host/common/frame_scaler.h', 'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w + 0x200020u) >> 6) & 0xFF00FFu;',
      'const uint32_t rb = (((a & 0xFF00FFu) * v + (b & 0xFF00FFu) * w) >> 6) & 0xFF00FFu;', 'test_host', ''),
