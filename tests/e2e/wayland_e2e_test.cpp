@@ -88,7 +88,7 @@ class ProgramUnderXvfbOnWayland : public ::testing::Test {
                                  "--height=600", "--idle-time=0", "--no-config"},
         (dir_ / "weston.log").string(), std::vector<std::string>{"DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_.string()},
         std::vector<std::string>{"WAYLAND_DISPLAY"});
-    ASSERT_TRUE(waitFor([&] { return !weston_->running() || fs::exists(runtime_ / "qv-wayland"); }, 15s) &&
+    ASSERT_TRUE(waitFor([&] { return !weston_->running() || fs::exists(runtime_ / "qv-wayland"); }, 60s) &&
                 weston_->running())
         << "weston did not start: " << fileText(dir_ / "weston.log");
   }
@@ -154,20 +154,20 @@ TEST_F(ProgramUnderXvfbOnWayland, DrawsTheReaderAndEndsWithStatus3WhenTheComposi
   bool reader = false;
   for (int attempt = 0; attempt < 5 && !reader && program_->running(); ++attempt) {
     x("mousemove 2 2 click 1");
-    reader = waitFor([&] { return textAreaDifferences(shot(), editorial) == 0; }, 8s);
+    reader = waitFor([&] { return textAreaDifferences(shot(), editorial) == 0; }, 20s);
   }
   ASSERT_TRUE(reader) << "the reader was not shown pixel for pixel; the program said: "
                       << fileText(dir_ / "program.log");
 
   ::kill(weston_->pid(), SIGTERM);
-  EXPECT_EQ(program_->waitExit(5000ms), 3) << fileText(dir_ / "program.log");
+  EXPECT_EQ(program_->waitExit(15000ms), 3) << fileText(dir_ / "program.log");
   EXPECT_NE(fileText(dir_ / "program.log").find("quorvaline: the connection to the display was lost"), std::string::npos)
       << fileText(dir_ / "program.log");
 }
 
 TEST_F(ProgramUnderXvfbOnWayland, ACompositorThatIsNotThereIsNoDisplay) {
   program_ = startProgram("absent", "qv-no-such-compositor");
-  EXPECT_EQ(program_->waitExit(3000ms), 255);
+  EXPECT_EQ(program_->waitExit(15000ms), 255);
   const std::string said = fileText(dir_ / "absent.log");
   EXPECT_NE(said.find("quorvaline: no display: "), std::string::npos) << said;
   EXPECT_NE(said.find("WAYLAND_DISPLAY=qv-no-such-compositor"), std::string::npos) << said;
