@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -114,6 +115,18 @@ class ChildProcess {
   pid_t pid_ = -1;
   int exitStatus_ = kRunning;
 };
+
+// What a shell command prints on its standard output.
+inline std::string capture(const std::string& command) {
+  std::string out;
+  if (FILE* f = popen(command.c_str(), "r")) {
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    pclose(f);
+  }
+  return out;
+}
 
 // Polls `ready` until it holds or `timeout` has passed; says which.
 inline bool waitFor(const std::function<bool()>& ready, std::chrono::milliseconds timeout,

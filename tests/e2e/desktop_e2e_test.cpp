@@ -48,21 +48,11 @@ struct Region {
 constexpr Region kTextArea{20, 193, 767, 569};
 constexpr Region kMenu{146, 60, 645, 120};
 
+using e2e::capture;
 using e2e::ChildProcess;
 using e2e::waitFor;
 
 bool onPath(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* f = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, f) != nullptr) out += buf;
-    pclose(f);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
 
 int channelDistance(uint32_t a, uint32_t b) {
   int d = 0;

@@ -35,23 +35,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using e2e::capture;
 using e2e::ChildProcess;
 using e2e::waitFor;
 
 constexpr int kFrameW = 800, kFrameH = 600;
 
 bool onPath(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* f = popen(command.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-  }
-  return out;
-}
 
 fs::path workDir(const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / ("qv_" + name + "_" + std::to_string(getpid()));

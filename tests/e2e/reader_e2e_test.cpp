@@ -22,6 +22,8 @@
 
 namespace {
 
+using e2e::capture;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -37,17 +39,6 @@ using Child = e2e::ChildProcess;
 
 bool onPath(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* f = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, f) != nullptr) out += buf;
-    pclose(f);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
 }
 
 class ProgramUnderXvfb : public ::testing::Test {

@@ -26,19 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using e2e::capture;
 using e2e::ChildProcess;
 using e2e::waitFor;
-
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* f = popen(command.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-  }
-  return out;
-}
 
 std::string fileText(const fs::path& file) {
   std::ifstream in(file);
