@@ -60,6 +60,7 @@ TEST(XmReader, EveryFieldOfAWrittenSongReadsBack) {
   s.orders[0] = 1;
   s.patterns.push_back(Pattern{2, {Cell{49, 1, 0x30, 0x0C, 0x20}, Cell{0, 0, 0, 0x0F, 3}, Cell{97, 0, 0, 0, 0}}});
   s.patterns.push_back(Pattern{1, {}});
+  s.instruments.reserve(2);  // `lead` stays valid when the second is added
   Instrument& lead = s.instruments.emplace_back();
   lead.name = "lead";
   lead.sampleForNote[40] = 1;
