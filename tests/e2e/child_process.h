@@ -116,7 +116,8 @@ class ChildProcess {
   int exitStatus_ = kRunning;
 };
 
-// What a shell command prints on its standard output.
+// What a shell command prints on its standard output, byte for byte (a
+// picture's pixels, say).
 inline std::string capture(const std::string& command) {
   std::string out;
   if (FILE* f = popen(command.c_str(), "r")) {
@@ -125,6 +126,13 @@ inline std::string capture(const std::string& command) {
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
     pclose(f);
   }
+  return out;
+}
+
+// The same for a command that prints text: without its trailing line ends.
+inline std::string captureText(const std::string& command) {
+  std::string out = capture(command);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
 

@@ -48,7 +48,7 @@ struct Region {
 constexpr Region kTextArea{20, 193, 767, 569};
 constexpr Region kMenu{146, 60, 645, 120};
 
-using e2e::capture;
+using e2e::captureText;
 using e2e::ChildProcess;
 using e2e::waitFor;
 
@@ -90,7 +90,7 @@ class Screen {
     wm_ = std::make_unique<ChildProcess>(std::vector<std::string>{"openbox", "--sm-disable"},
                                          (dir_ / "openbox.log").string(), std::vector<std::string>{"DISPLAY=" + display_});
     // openbox announces itself on the root window once it manages the screen.
-    return waitFor([&] { return capture("DISPLAY=" + display_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+    return waitFor([&] { return captureText("DISPLAY=" + display_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
                                     .find("window id") != std::string::npos; },
                    10s);
   }
@@ -99,7 +99,7 @@ class Screen {
     return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str());
   }
   std::string xOut(const std::string& args) const {
-    return capture("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
+    return captureText("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
   }
 
   std::unique_ptr<ChildProcess> startProgram(const std::string& tag) const {
@@ -509,7 +509,7 @@ TEST(ProgramUnderXvfbDesktop, KeypadHeldStartAndMinimised) {
   const fs::path audio = dir / "keys.raw";
   ASSERT_EQ(screen.x("windowminimize " + window), 0);
   ASSERT_TRUE(waitFor([&] {
-    return capture("DISPLAY=" + screen.display() + " xprop -id " + window + " WM_STATE 2>/dev/null").find("Iconic") !=
+    return captureText("DISPLAY=" + screen.display() + " xprop -id " + window + " WM_STATE 2>/dev/null").find("Iconic") !=
            std::string::npos;
   }, 10s)) << "the window was not minimised";
   const auto windowStart = std::chrono::steady_clock::now();

@@ -22,7 +22,7 @@
 
 namespace {
 
-using e2e::capture;
+using e2e::captureText;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -96,7 +96,7 @@ class ProgramUnderXvfb : public ::testing::Test {
   }
 
   int x(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()); }
-  std::string xOut(const std::string& args) { return capture("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null"); }
+  std::string xOut(const std::string& args) { return captureText("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null"); }
 
   // Until the program has presented two frames after the call, or has
   // ended: the screen changed twice (the intro, the stripes and the reader's
