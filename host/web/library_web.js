@@ -2,43 +2,197 @@
 // the wait for the next animation frame, full screen, and the Web Audio
 // output that pulls its samples from the players in wasm memory.
 //
-// Everything here runs on the page's one thread. The program's own thread of
-// control is suspended (Asyncify) inside qv_web_open_canvas, qv_web_wait_frame
-// and emscripten_sleep; only then do the event handlers and the audio callback
+// The program runs on the page's thread. Its own thread of control is
+// suspended (Asyncify) inside qv_web_open_canvas, qv_web_wait_frame and
+// emscripten_sleep; only then do the event handlers and the audio callback
 // below run, so they never meet the program half-way through a frame.
+//
+// The picture is drawn by a worker of its own that owns the canvas (an
+// OffscreenCanvas) and paces the program with its animation frames: the
+// browser then puts its frames straight on the screen, and the page's thread
+// takes part in none of it (no frame of its own to lay out, paint or commit),
+// which halves what reading at rest costs. Where a browser has no
+// OffscreenCanvas or no workers, the page's thread draws and paces itself.
 
 mergeInto(LibraryManager.library, {
   $qvWeb: {
     canvas: null,
-    context2d: null,
+    surface: null,    // where the picture goes: the drawing worker or the canvas itself
     audio: null,      // { context, node } once the start click made them
-    imageData: null,  // reused while the wasm memory stays the same
-    imageBuffer: null,
-    imagePointer: 0,
 
     canvasElement: function() {
       if (!qvWeb.canvas) {
         qvWeb.canvas = document.getElementById('canvas');
-        qvWeb.context2d = qvWeb.canvas.getContext('2d', { alpha: false });
-        qvWeb.canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
+        if (qvWeb.canvas) qvWeb.canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
       }
       return qvWeb.canvas;
     },
 
-    // A black screen with a few centred lines of text, in the page's own
-    // monospace font (the magazine's fonts live in the program).
-    drawNotice: function(lines) {
-      var canvas = qvWeb.canvasElement();
-      var g = qvWeb.context2d;
-      g.fillStyle = '#000';
-      g.fillRect(0, 0, canvas.width, canvas.height);
-      g.textAlign = 'center';
-      g.textBaseline = 'middle';
-      for (var i = 0; i < lines.length; ++i) {
-        g.fillStyle = lines[i].colour;
-        g.font = lines[i].font;
-        g.fillText(lines[i].text, canvas.width / 2, lines[i].y);
+    // What the surfaces share, run in the drawing worker or on the page: a
+    // black screen with a few centred lines of text, in the browser's own
+    // monospace font (the magazine's fonts live in the program), and the
+    // rows of a picture.
+    drawing: function() {
+      return {
+        notice: function(g, width, height, lines) {
+          g.fillStyle = '#000';
+          g.fillRect(0, 0, width, height);
+          g.textAlign = 'center';
+          g.textBaseline = 'middle';
+          for (var i = 0; i < lines.length; ++i) {
+            g.fillStyle = lines[i].colour;
+            g.font = lines[i].font;
+            g.fillText(lines[i].text, width / 2, lines[i].y);
+          }
+        },
+        // `rows`: an ArrayBuffer that starts with `count` RGBA rows of `width` pixels.
+        rows: function(g, width, first, count, rows) {
+          g.putImageData(new ImageData(new Uint8ClampedArray(rows, 0, width * count * 4), width, count), 0, first);
+        },
+      };
+    },
+
+    // The drawing worker's script. Messages in: { canvas } once, then any of
+    // { notice }, { rows, first, count } and { frame: n }, which it answers
+    // at its next animation frame with { frame: n, spare }, handing back the
+    // rows' buffer; { read } asks for pixels back ({ read, pixels }). One
+    // message each way a frame.
+    drawingWorker: function(drawing) {
+      var draw = drawing();
+      var canvas = null, g = null;
+      onmessage = function(e) {
+        var m = e.data;
+        if (m.canvas) {
+          canvas = m.canvas;
+          g = canvas.getContext('2d', { alpha: false });
+        }
+        // Rows sent with a message were shown before what it asks for.
+        if (m.rows) draw.rows(g, canvas.width, m.first, m.count, m.rows);
+        if (m.notice) draw.notice(g, canvas.width, canvas.height, m.notice);
+        if (m.frame) {
+          requestAnimationFrame(function() {
+            if (m.rows) postMessage({ frame: m.frame, spare: m.rows }, [m.rows]);
+            else postMessage({ frame: m.frame });
+          });
+        } else if (m.rows) {
+          postMessage({ spare: m.rows }, [m.rows]);
+        }
+        if (m.read) {
+          var pixels = g.getImageData(m.x, m.y, m.width, m.height).data;
+          postMessage({ read: m.read, pixels: pixels }, [pixels.buffer]);
+        }
+      };
+    },
+
+    // The picture's surface, made once the canvas has its size:
+    // - notice(lines): a notice screen;
+    // - rows(pixels, first, count): rows first .. first + count - 1 of the
+    //   canvas-sized RGBA picture at `pixels` (wasm memory);
+    // - nextFrame(wake): calls wake() at the next frame the screen shows;
+    // - pixels(x, y, width, height): a promise of the RGBA pixels shown there.
+    makeSurface: function(canvas) {
+      var drawing = qvWeb.drawing;
+      var draw = drawing();
+      var onPage = function() {
+        var g = canvas.getContext('2d', { alpha: false });
+        var image = null;  // the picture in wasm memory, while that stays where it is
+        return {
+          worker: false,
+          notice: function(lines) { draw.notice(g, canvas.width, canvas.height, lines); },
+          rows: function(pixels, first, count) {
+            if (!image || image.data.buffer !== HEAPU8.buffer || image.data.byteOffset !== pixels) {
+              image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, canvas.width * canvas.height * 4),
+                                    canvas.width, canvas.height);
+            }
+            g.putImageData(image, 0, 0, 0, first, canvas.width, count);
+          },
+          nextFrame: function(wake) { requestAnimationFrame(function() { wake(); }); },
+          pixels: function(x, y, width, height) {
+            return Promise.resolve(g.getImageData(x, y, width, height).data);
+          },
+        };
+      };
+      if (typeof OffscreenCanvas === 'undefined' || !canvas.transferControlToOffscreen || typeof Worker === 'undefined' ||
+          typeof Blob === 'undefined' || typeof URL === 'undefined' || !URL.createObjectURL) {
+        return onPage();
       }
+      var worker;
+      try {
+        var script = '(' + qvWeb.drawingWorker.toString() + ')(' + drawing.toString() + ');';
+        var url = URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
+        worker = new Worker(url);
+        URL.revokeObjectURL(url);
+      } catch (e) {
+        return onPage();  // a page that may not start workers (some file:// settings)
+      }
+      var offscreen = canvas.transferControlToOffscreen();
+      worker.postMessage({ canvas: offscreen }, [offscreen]);
+      var frame = 0, waiting = null, waitingSince = 0, reads = {}, lastRead = 0;
+      var wakeWaiting = function() {
+        var wake = waiting;
+        waiting = null;
+        if (wake) wake();
+      };
+      // Frame-sized buffers that carry rows to the worker and come back: no
+      // new memory for the picture from frame to frame.
+      var spares = [];
+      var rows = null;  // the rows of the coming frame, sent with it
+      var send = function(message) {
+        if (rows) {
+          message.rows = rows.rows;
+          message.first = rows.first;
+          message.count = rows.count;
+          worker.postMessage(message, [rows.rows]);
+          rows = null;
+        } else {
+          worker.postMessage(message);
+        }
+      };
+      worker.onmessage = function(e) {
+        var m = e.data;
+        if (m.spare) spares.push(m.spare);
+        if (m.frame && m.frame === frame) wakeWaiting();
+        if (m.read && reads[m.read]) {
+          reads[m.read](new Uint8ClampedArray(m.pixels));
+          delete reads[m.read];
+        }
+      };
+      // A hidden page's worker gets no animation frames, and a browser may
+      // stop them for a window it thinks nobody sees: a frame asked for then
+      // must not keep the program (and the music's refill) waiting. Hiding
+      // wakes it at once; anything else within a tenth of a second.
+      document.addEventListener('visibilitychange', function() {
+        if (document.hidden) wakeWaiting();
+      });
+      setInterval(function() {
+        if (waiting && performance.now() - waitingSince > 100) wakeWaiting();
+      }, 250);
+      return {
+        worker: true,
+        notice: function(lines) { send({ notice: lines }); },
+        rows: function(pixels, first, count) {
+          if (rows) send({});
+          var rowBytes = canvas.width * 4;
+          var buffer = spares.pop() || new ArrayBuffer(rowBytes * canvas.height);
+          new Uint8Array(buffer).set(HEAPU8.subarray(pixels + first * rowBytes, pixels + (first + count) * rowBytes));
+          rows = { rows: buffer, first: first, count: count };
+        },
+        nextFrame: function(wake) {
+          waiting = wake;
+          waitingSince = performance.now();
+          send({ frame: ++frame });
+        },
+        pixels: function(x, y, width, height) {
+          return new Promise(function(resolve) {
+            reads[++lastRead] = resolve;
+            send({ read: lastRead, x: x, y: y, width: width, height: height });
+          });
+        },
+      };
+    },
+
+    drawNotice: function(lines) {
+      if (qvWeb.surface) qvWeb.surface.notice(lines);
     },
 
     // Web Audio at 44100 Hz: a script processor that asks the program for
@@ -263,10 +417,18 @@ mergeInto(LibraryManager.library, {
   qv_web_open_canvas__deps: ['$qvWeb'],
   qv_web_open_canvas: function(title, width, height) {
     var canvas = qvWeb.canvasElement();
-    if (!canvas || !qvWeb.context2d) return 0;
-    return Asyncify.handleSleep(function(wakeUp) {
+    if (!canvas) return 0;
+    if (!qvWeb.surface) {
       canvas.width = width;
       canvas.height = height;
+      qvWeb.surface = qvWeb.makeSurface(canvas);
+      document.body.classList.toggle('qv-drawing-worker', qvWeb.surface.worker);
+      // The shown picture, for tests and tools: a promise of its RGBA pixels.
+      window.qvCanvasPixels = qvWeb.surface.pixels;
+    } else if (canvas.width !== width || canvas.height !== height) {
+      return 0;  // a drawing worker owns the canvas: its size is fixed
+    }
+    return Asyncify.handleSleep(function(wakeUp) {
       var lines = [
         { text: 'CLICK TO START', y: height / 2 - 24, font: 'bold 32px monospace', colour: '#e0e0e0' },
         { text: 'WARNING: THE INTRO FLASHES FULL-SCREEN COLOURS', y: height / 2 + 20, font: '16px monospace',
@@ -293,18 +455,13 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  // Copies the rows first .. first + count - 1 of the width x height RGBA
-  // picture at `pixels` (wasm memory) to the canvas; the other rows are
-  // already there.
+  // Shows the rows first .. first + count - 1 of the width x height RGBA
+  // picture at `pixels` (wasm memory); the other rows are already there.
   qv_web_show_frame__deps: ['$qvWeb'],
   qv_web_show_frame: function(pixels, width, height, first, count) {
-    if (qvWeb.imageBuffer !== HEAPU8.buffer || qvWeb.imagePointer !== pixels || !qvWeb.imageData ||
-        qvWeb.imageData.width !== width || qvWeb.imageData.height !== height) {
-      qvWeb.imageData = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
-      qvWeb.imageBuffer = HEAPU8.buffer;
-      qvWeb.imagePointer = pixels;
-    }
-    qvWeb.context2d.putImageData(qvWeb.imageData, 0, 0, 0, first, width, count);
+    var canvas = qvWeb.canvasElement();
+    if (!qvWeb.surface || width !== canvas.width || height !== canvas.height) return;
+    qvWeb.surface.rows(pixels, first, count);
   },
 
   // The article named by the page's address (#article-N), or 0.
@@ -322,15 +479,16 @@ mergeInto(LibraryManager.library, {
     }
   },
 
-  // Suspends the program until the browser's next animation frame. A hidden
+  // Suspends the program until the next frame the screen shows. A hidden
   // page gets no animation frames; a timer keeps the program (and the music's
   // refill) going there, as often as the browser lets it.
+  qv_web_wait_frame__deps: ['$qvWeb'],
   qv_web_wait_frame: function() {
     return Asyncify.handleSleep(function(wakeUp) {
-      if (document.hidden) {
+      if (document.hidden || !qvWeb.surface) {
         setTimeout(function() { wakeUp(0); }, 20);
       } else {
-        requestAnimationFrame(function() { wakeUp(0); });
+        qvWeb.surface.nextFrame(function() { wakeUp(0); });
       }
     });
   },

@@ -111,10 +111,9 @@ export function animatedRows(magtool, workDir, name, options) {
 // The pixels of the page's text area that differ from a reference area,
 // leaving out the given rows of the area (counted from its top).
 export function areaDifferences(page, reference, skippedRows = []) {
-  return page.evaluate(({ reference, area, skippedRows }) => {
-    const canvas = document.getElementById('canvas');
+  return page.evaluate(async ({ reference, area, skippedRows }) => {
     const w = area.right - area.left + 1, h = area.bottom - area.top + 1;
-    const pixels = canvas.getContext('2d').getImageData(area.left, area.top, w, h).data;
+    const pixels = await qvCanvasPixels(area.left, area.top, w, h);
     const ref = Uint8Array.from(atob(reference), (c) => c.charCodeAt(0));
     const skipped = new Set(skippedRows);
     let differences = 0;

@@ -95,8 +95,8 @@ async function toReader(page) {
   await page.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 60000 });
   const box = await page.locator('#canvas').boundingBox();
   await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
-  await page.waitForFunction(() => {
-    const d = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 800, 600).data;
+  await page.waitForFunction(async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
     return lit > 20000;

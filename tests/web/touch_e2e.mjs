@@ -107,8 +107,8 @@ try {
 
   await shot('2_landscape_start');
   await tap(400, 300);
-  await page.waitForFunction(() => {
-    const d = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 800, 600).data;
+  await page.waitForFunction(async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
     return lit > 20000;

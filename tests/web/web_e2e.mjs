@@ -97,10 +97,9 @@ try {
     await page.mouse.click(...toPage(b, x, y));  // press and release at once: a quick click
     await page.waitForTimeout(250);
   };
-  const areaDifferences = (reference) => page.evaluate(({ reference, area }) => {
-    const canvas = document.getElementById('canvas');
+  const areaDifferencesOn = (page, reference) => page.evaluate(async ({ reference, area }) => {
     const w = area.right - area.left + 1, h = area.bottom - area.top + 1;
-    const pixels = canvas.getContext('2d').getImageData(area.left, area.top, w, h).data;
+    const pixels = await qvCanvasPixels(area.left, area.top, w, h);
     const ref = Uint8Array.from(atob(reference), (c) => c.charCodeAt(0));
     let differences = 0;
     for (let i = 0; i < w * h; ++i) {
@@ -110,6 +109,7 @@ try {
     }
     return differences;
   }, { reference, area: AREA });
+  const areaDifferences = (reference) => areaDifferencesOn(page, reference);
   const settledDifferences = async (name, options, timeoutMs) => {
     const reference = referenceArea(name, options);
     const deadline = Date.now() + timeoutMs;
@@ -133,14 +133,16 @@ try {
   const historyLength = await page.evaluate(() => history.length);
   check(await page.evaluate(() => location.hash === ''), 'no article in the address before the reader opens one');
   // The start screen: backing store 800 x 600, text on black.
-  await page.waitForFunction(() => {
+  await page.waitForFunction(async () => {
     const c = document.getElementById('canvas');
     if (!c || c.width !== 800 || c.height !== 600 || !document.body.classList.contains('qv-ready')) return false;
-    const d = c.getContext('2d').getImageData(0, 250, 800, 100).data;
+    const d = await qvCanvasPixels(0, 250, 800, 100);
     for (let i = 0; i < d.length; i += 4) if (d[i] > 128) return true;
     return false;
   }, null, { timeout: 30000 });
   const startScreenMs = await page.evaluate(() => performance.now());
+  check(await page.evaluate(() => document.body.classList.contains('qv-drawing-worker')),
+        'a worker of its own draws the picture (OffscreenCanvas)');
   check(true, `start screen after ${startScreenMs.toFixed(0)} ms`);
   check(await page.evaluate(() => document.title.startsWith('The Quorvaline Charts')), 'the page\'s title names the magazine');
   const caption = await page.evaluate(() => document.getElementById('caption-text').textContent);
@@ -155,9 +157,8 @@ try {
   // colour: neither the black frames nor the stripes).
   const clickedAt = await page.evaluate(() => performance.now());
   await click(400, 300);
-  await page.waitForFunction(() => {
-    const c = document.getElementById('canvas');
-    const d = c.getContext('2d').getImageData(0, 0, 800, 600).data;
+  await page.waitForFunction(async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
     if (lit < 20000) return false;
@@ -209,6 +210,44 @@ try {
   await page.waitForFunction(() => !document.fullscreenElement, null, { timeout: 5000 }).catch(() => {});
   check(await page.evaluate(() => !document.fullscreenElement), 'F again leaves full screen');
 
+  // The program's frames over a while (each shows changed rows at rest:
+  // the colour bars, the meter, the scroller), from the page's side.
+  const programFramesOver = (ms) => page.evaluate(async (ms) => {
+    const surface = qvWeb.surface, rows = surface.rows;
+    let frames = 0;
+    surface.rows = function(...a) { ++frames; return rows.apply(this, a); };
+    await new Promise((done) => setTimeout(done, ms));
+    surface.rows = rows;
+    return frames;
+  }, ms);
+  // Hidden, the page gets no animation frames: timers keep the program and
+  // the music's refill going.
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  const hiddenFrames = await programFramesOver(1000);
+  check(hiddenFrames >= 10, `hidden, the program goes on without animation frames (${hiddenFrames} frames in 1 s)`);
+  await page.evaluate(() => {
+    delete document.hidden;
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  // A drawing worker that no longer gets animation frames (a window the
+  // browser thinks nobody sees) does not stop the program either.
+  await page.evaluate(() => {
+    const post = Worker.prototype.postMessage;
+    window.qvPost = post;
+    Worker.prototype.postMessage = function(m, t) {
+      if (m && m.frame) delete m.frame;
+      return post.call(this, m, t);
+    };
+  });
+  const starvedFrames = await programFramesOver(2000);
+  await page.evaluate(() => { Worker.prototype.postMessage = window.qvPost; });
+  check(starvedFrames >= 4, `without animation frames the program still runs (${starvedFrames} frames in 2 s)`);
+  const visibleFrames = await programFramesOver(1000);
+  check(visibleFrames >= 30, `visible again, a frame per animation frame (${visibleFrames} frames in 1 s)`);
+
   const readerFrames = await framesOver(1000);
   check(readerFrames > 30000 && readerFrames < 60000, `module: ${readerFrames} frames in 1 s`);
 
@@ -244,8 +283,8 @@ try {
                              null, { timeout: 10000 });
   await page.waitForTimeout(500);
   await shot('6_end');
-  const end = await page.evaluate(() => {
-    const d = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 800, 600).data;
+  const end = await page.evaluate(async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] > 40) ++lit;
     return lit;
@@ -253,8 +292,38 @@ try {
   check(end > 100 && end < 20000, `end screen: text on black (${end} lit pixels)`);
   check((await framesOver(500)) === 0, 'no audio after the end');
 
+  // A browser without OffscreenCanvas: the page's thread draws and paces the
+  // program itself, to the same picture.
+  const plain = await context.newPage();
+  plain.on('pageerror', (e) => pageErrors.push(e.message));
+  await plain.addInitScript(() => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; });
+  await plain.goto(`http://127.0.0.1:${port}/index.html`);
+  await plain.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 30000 });
+  check(await plain.evaluate(() => !document.body.classList.contains('qv-drawing-worker')),
+        'without OffscreenCanvas the page draws the picture itself');
+  const plainBox = await plain.locator('#canvas').boundingBox();
+  await plain.mouse.click(plainBox.x + plainBox.width / 2, plainBox.y + plainBox.height / 2);
+  await plain.waitForFunction(async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
+    let lit = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
+    return lit > 20000;
+  }, null, { timeout: 30000, polling: 200 });
+  await plain.mouse.move(plainBox.x + 5, plainBox.y + 5);
+  await plain.keyboard.press('Escape');
+  const editorial = referenceArea('plain_editorial', ['--article', '11']);
+  const plainDeadline = Date.now() + 30000;
+  let plainDifferences = -1;
+  while ((plainDifferences = await areaDifferencesOn(plain, editorial)) !== 0 && Date.now() < plainDeadline) {
+    await plain.waitForTimeout(200);
+  }
+  check(plainDifferences === 0, `and shows the reader as magtool shot --article 11 does (${plainDifferences} pixels differ)`);
+  await plain.close();
+
   check(pageErrors.length === 0, `no page errors${pageErrors.length ? ': ' + pageErrors.join('; ') : ''}`);
-  const strange = requests.filter((u) => !pageFiles.some((f) => u === `http://127.0.0.1:${port}/${f}`));
+  // The drawing worker's script is made on the page (a blob: address): no request leaves the browser for it.
+  const strange = requests.filter((u) => !u.startsWith('blob:') &&
+                                         !pageFiles.some((f) => u === `http://127.0.0.1:${port}/${f}`));
   check(strange.length === 0, `only the page's three files requested${strange.length ? ': ' + strange.join(', ') : ''}`);
   exitCode = failures.length === 0 ? 0 : 1;
 } catch (e) {

@@ -61,8 +61,8 @@ const startScreen = await page.evaluate(() => performance.now());
 const box = await page.locator('#canvas').boundingBox();
 const clicked = await page.evaluate(() => performance.now());
 await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
-await page.waitForFunction(() => {
-  const d = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 800, 600).data;
+await page.waitForFunction(async () => {
+  const d = await qvCanvasPixels(0, 0, 800, 600);
   for (let y = 0; y < 600; y += 4) {
     for (let x = 4; x < 3200; x += 4) if (d[y * 3200 + x] !== d[y * 3200] || d[y * 3200 + x + 2] !== d[y * 3200 + 2]) return true;
   }
