@@ -260,8 +260,35 @@ mergeInto(LibraryManager.library, {
     glide: 0,       // the animation frame of the slide after a flick
     touchSetUp: false,
 
+    // A release waits until the program has taken in what was sent before
+    // it: a finger lifted right after its last move (or a mouse button
+    // released right after a drag) then leaves the thumb where it was let go,
+    // not where the previous frame saw it.
+    unseen: false,          // pointer events the program has not yet taken in
+    releaseWaiting: false,
+
     sendPointer: function(kind, x, y) {
-      if (!ABORT) _qv_web_pointer(kind, x, y);
+      if (ABORT) return;
+      if (kind === 2 && qvWeb.unseen) {
+        qvWeb.releaseWaiting = true;
+        return;
+      }
+      if (qvWeb.releaseWaiting) {  // anything after the release keeps its order
+        qvWeb.releaseWaiting = false;
+        _qv_web_pointer(2, 0, 0);
+      }
+      _qv_web_pointer(kind, x, y);
+      qvWeb.unseen = kind !== 2;
+    },
+
+    // The program has run up to its next wait: it has taken in every event
+    // sent before.
+    frameTaken: function() {
+      qvWeb.unseen = false;
+      if (qvWeb.releaseWaiting) {
+        qvWeb.releaseWaiting = false;
+        if (!ABORT) _qv_web_pointer(2, 0, 0);
+      }
     },
 
     listenToPointers: function() {
@@ -485,10 +512,14 @@ mergeInto(LibraryManager.library, {
   qv_web_wait_frame__deps: ['$qvWeb'],
   qv_web_wait_frame: function() {
     return Asyncify.handleSleep(function(wakeUp) {
+      var wake = function() {
+        wakeUp(0);
+        qvWeb.frameTaken();
+      };
       if (document.hidden || !qvWeb.surface) {
-        setTimeout(function() { wakeUp(0); }, 20);
+        setTimeout(wake, 20);
       } else {
-        qvWeb.surface.nextFrame(function() { wakeUp(0); });
+        qvWeb.surface.nextFrame(wake);
       }
     });
   },

@@ -145,8 +145,11 @@ try {
   await swipe([782, 210], [782, 560], 20, 30);
   check((await settled('8_thumb_dragged', ['--article', '11', '--top', '62'])) === 0,
         'the thumb dragged to the bottom shows the end of the article');
-  await swipe([782, 560], [782, 201], 20, 30);
-  check((await settled('9_thumb_back', ['--article', '11', '--top', '0'])) === 0, 'and back to the top');
+  // Back in two long moves, the finger lifted right after the last: the
+  // thumb stays where it was let go.
+  await swipe([782, 560], [782, 201], 2, 60);
+  check((await settled('9_thumb_back', ['--article', '11', '--top', '0'])) === 0,
+        'and back to the top, let go right after a long last move');
 
   // Taps on the menu: CHARTS, then its first slot.
   await tap(79, 74);
