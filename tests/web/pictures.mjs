@@ -18,6 +18,17 @@ export const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--
                               '--disable-background-networking', '--disable-component-update', '--disable-sync',
                               '--autoplay-policy=no-user-gesture-required'];
 
+// Waits until `predicate`, run on the page, returns true; it may be async,
+// as reading the shown picture (qvCanvasPixels) is. playwright's
+// waitForFunction would take the promise itself for a true value.
+export async function waitOnPage(page, predicate, arg = null, timeoutMs = 30000) {
+  const deadline = Date.now() + timeoutMs;
+  while (!(await page.evaluate(predicate, arg))) {
+    if (Date.now() > deadline) throw new Error(`waited ${timeoutMs} ms in vain for: ${String(predicate).slice(0, 200)}`);
+    await page.waitForTimeout(50);
+  }
+}
+
 // Prints an ok or FAIL line per check and keeps what failed.
 export function checker() {
   const failures = [];

@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { CHROMIUM_ARGS, checker, parseArgs, readPng } from './pictures.mjs';
+import { CHROMIUM_ARGS, checker, parseArgs, readPng, waitOnPage } from './pictures.mjs';
 
 const args = parseArgs();
 const webDir = args['web-dir'];
@@ -133,13 +133,13 @@ try {
   const historyLength = await page.evaluate(() => history.length);
   check(await page.evaluate(() => location.hash === ''), 'no article in the address before the reader opens one');
   // The start screen: backing store 800 x 600, text on black.
-  await page.waitForFunction(async () => {
+  await waitOnPage(page, async () => {
     const c = document.getElementById('canvas');
     if (!c || c.width !== 800 || c.height !== 600 || !document.body.classList.contains('qv-ready')) return false;
     const d = await qvCanvasPixels(0, 250, 800, 100);
     for (let i = 0; i < d.length; i += 4) if (d[i] > 128) return true;
     return false;
-  }, null, { timeout: 30000 });
+  }, null, 30000);
   const startScreenMs = await page.evaluate(() => performance.now());
   check(await page.evaluate(() => document.body.classList.contains('qv-drawing-worker')),
         'a worker of its own draws the picture (OffscreenCanvas)');
@@ -157,7 +157,7 @@ try {
   // colour: neither the black frames nor the stripes).
   const clickedAt = await page.evaluate(() => performance.now());
   await click(400, 300);
-  await page.waitForFunction(async () => {
+  await waitOnPage(page, async () => {
     const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
@@ -167,7 +167,7 @@ try {
       for (let x = 4; x < 3200; x += 4) if (d[row + x] !== d[row] || d[row + x + 2] !== d[row + 2]) return true;
     }
     return false;
-  }, null, { timeout: 30000, polling: 'raf' });
+  }, null, 30000);
   const introMs = await page.evaluate(() => performance.now());
   check(true, `intro lit ${(introMs - clickedAt).toFixed(0)} ms after the click (${introMs.toFixed(0)} ms after load)`);
   check(await page.evaluate(() => getComputedStyle(document.getElementById('canvas')).cursor === 'none'),
@@ -303,12 +303,12 @@ try {
         'without OffscreenCanvas the page draws the picture itself');
   const plainBox = await plain.locator('#canvas').boundingBox();
   await plain.mouse.click(plainBox.x + plainBox.width / 2, plainBox.y + plainBox.height / 2);
-  await plain.waitForFunction(async () => {
+  await waitOnPage(plain, async () => {
     const d = await qvCanvasPixels(0, 0, 800, 600);
     let lit = 0;
     for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
     return lit > 20000;
-  }, null, { timeout: 30000, polling: 200 });
+  }, null, 30000);
   await plain.mouse.move(plainBox.x + 5, plainBox.y + 5);
   await plain.keyboard.press('Escape');
   const editorial = referenceArea('plain_editorial', ['--article', '11']);

@@ -10,6 +10,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { waitOnPage } from '../../tests/web/pictures.mjs';
 
 const webDir = path.resolve(process.argv[2] || 'build/web');
 const nodeModules = path.resolve(process.argv[3] || 'build/node/node_modules');
@@ -61,13 +62,18 @@ const startScreen = await page.evaluate(() => performance.now());
 const box = await page.locator('#canvas').boundingBox();
 const clicked = await page.evaluate(() => performance.now());
 await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
-await page.waitForFunction(async () => {
+await waitOnPage(page, async () => {
+  // The intro: a lit frame (not the start screen's text) with a row of more
+  // than one colour (not the stripes).
   const d = await qvCanvasPixels(0, 0, 800, 600);
+  let lit = 0;
+  for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
+  if (lit < 20000) return false;
   for (let y = 0; y < 600; y += 4) {
     for (let x = 4; x < 3200; x += 4) if (d[y * 3200 + x] !== d[y * 3200] || d[y * 3200 + x + 2] !== d[y * 3200 + 2]) return true;
   }
   return false;
-}, null, { timeout: 30000, polling: 'raf' });
+}, null, 30000);
 const intro = await page.evaluate(() => performance.now());
 await page.mouse.move(box.x + 10, box.y + 10);
 await page.keyboard.press('Escape');
