@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { CHROMIUM_ARGS, animatedRows, areaDifferences as areaDifferencesOf, checker, parseArgs, referenceArea as referenceAreaOf, waitOnPage } from '../web/pictures.mjs';
+import { CHROMIUM_ARGS, animatedRows, areaDifferences as areaDifferencesOf, checker, parseArgs, referenceArea as referenceAreaOf, waitForLitFrame } from '../web/pictures.mjs';
 
 const args = parseArgs();
 if (!args.page || !fs.existsSync(args.page)) {
@@ -84,12 +84,7 @@ try {
         'the caption no longer says loading');
 
   await click(400, 300);
-  await waitOnPage(page, async () => {
-    const d = await qvCanvasPixels(0, 0, 800, 600);
-    let lit = 0;
-    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
-    return lit > 20000;
-  }, null, 30000);
+  await waitForLitFrame(page);
   check(true, 'the intro runs from disk');
   await page.waitForTimeout(1000);
   await page.mouse.move(...toPage(await box(), 5, 5));

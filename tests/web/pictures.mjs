@@ -29,6 +29,17 @@ export async function waitOnPage(page, predicate, arg = null, timeoutMs = 30000)
   }
 }
 
+// Waits for a lit frame after the start click: more than 20000 pixels that
+// are not near black (the stripes or the intro, not the start screen's text).
+export function waitForLitFrame(page, timeoutMs = 30000) {
+  return waitOnPage(page, async () => {
+    const d = await qvCanvasPixels(0, 0, 800, 600);
+    let lit = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
+    return lit > 20000;
+  }, null, timeoutMs);
+}
+
 // Prints an ok or FAIL line per check and keeps what failed.
 export function checker() {
   const failures = [];

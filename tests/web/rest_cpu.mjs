@@ -21,7 +21,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea, waitOnPage } from './pictures.mjs';
+import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea, waitForLitFrame } from './pictures.mjs';
 
 const args = parseArgs();
 const webDir = path.resolve(args['web-dir']);
@@ -95,12 +95,7 @@ async function toReader(page) {
   await page.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 60000 });
   const box = await page.locator('#canvas').boundingBox();
   await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
-  await waitOnPage(page, async () => {
-    const d = await qvCanvasPixels(0, 0, 800, 600);
-    let lit = 0;
-    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
-    return lit > 20000;
-  }, null, 60000);
+  await waitForLitFrame(page, 60000);
   await page.mouse.move(box.x + 10, box.y + 10);
   await page.keyboard.press('Escape');
   const deadline = Date.now() + 60000;

@@ -15,7 +15,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea as referenceAreaOf, waitOnPage } from './pictures.mjs';
+import { CHROMIUM_ARGS, areaDifferences, checker, parseArgs, referenceArea as referenceAreaOf, waitForLitFrame } from './pictures.mjs';
 
 const args = parseArgs();
 if (!args.page || !fs.existsSync(args.page)) {
@@ -107,12 +107,7 @@ try {
 
   await shot('2_landscape_start');
   await tap(400, 300);
-  await waitOnPage(page, async () => {
-    const d = await qvCanvasPixels(0, 0, 800, 600);
-    let lit = 0;
-    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
-    return lit > 20000;
-  }, null, 30000);
+  await waitForLitFrame(page);
   await page.waitForTimeout(1500);
   await shot('3_intro');
   await tap(400, 300);  // a tap leaves the intro

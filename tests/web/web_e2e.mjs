@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { CHROMIUM_ARGS, checker, parseArgs, readPng, waitOnPage } from './pictures.mjs';
+import { CHROMIUM_ARGS, checker, parseArgs, readPng, waitForLitFrame, waitOnPage } from './pictures.mjs';
 
 const args = parseArgs();
 const webDir = args['web-dir'];
@@ -303,12 +303,7 @@ try {
         'without OffscreenCanvas the page draws the picture itself');
   const plainBox = await plain.locator('#canvas').boundingBox();
   await plain.mouse.click(plainBox.x + plainBox.width / 2, plainBox.y + plainBox.height / 2);
-  await waitOnPage(plain, async () => {
-    const d = await qvCanvasPixels(0, 0, 800, 600);
-    let lit = 0;
-    for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) ++lit;
-    return lit > 20000;
-  }, null, 30000);
+  await waitForLitFrame(plain);
   await plain.mouse.move(plainBox.x + 5, plainBox.y + 5);
   await plain.keyboard.press('Escape');
   const editorial = referenceArea('plain_editorial', ['--article', '11']);
