@@ -60,6 +60,7 @@ mergeInto(LibraryManager.library, {
     drawingWorker: function(drawing) {
       var draw = drawing();
       var canvas = null, g = null;
+      postMessage({ running: true });
       onmessage = function(e) {
         var m = e.data;
         if (m.canvas) {
@@ -90,7 +91,10 @@ mergeInto(LibraryManager.library, {
     //   canvas-sized RGBA picture at `pixels` (wasm memory);
     // - nextFrame(wake): calls wake() at the next frame the screen shows;
     // - pixels(x, y, width, height): a promise of the RGBA pixels shown there.
-    makeSurface: function(canvas) {
+    // Calls ready(surface) once it is made: the canvas goes to a worker only
+    // once the worker has shown that it runs, so that a worker the page may
+    // not start leaves the drawing to the page.
+    makeSurface: function(canvas, ready) {
       var drawing = qvWeb.drawing;
       var draw = drawing();
       var onPage = function() {
@@ -114,7 +118,8 @@ mergeInto(LibraryManager.library, {
       };
       if (typeof OffscreenCanvas === 'undefined' || !canvas.transferControlToOffscreen || typeof Worker === 'undefined' ||
           typeof Blob === 'undefined' || typeof URL === 'undefined' || !URL.createObjectURL) {
-        return onPage();
+        ready(onPage());
+        return;
       }
       var worker;
       try {
@@ -123,71 +128,97 @@ mergeInto(LibraryManager.library, {
         worker = new Worker(url);
         URL.revokeObjectURL(url);
       } catch (e) {
-        return onPage();  // a page that may not start workers (some file:// settings)
+        ready(onPage());  // a page that may not start workers (some file:// settings)
+        return;
       }
-      var offscreen = canvas.transferControlToOffscreen();
-      worker.postMessage({ canvas: offscreen }, [offscreen]);
-      var frame = 0, waiting = null, waitingSince = 0, reads = {}, lastRead = 0;
-      var wakeWaiting = function() {
-        var wake = waiting;
-        waiting = null;
-        if (wake) wake();
+      // A worker that fails to load, or says nothing for two seconds, is
+      // given up.
+      var settled = false;
+      var giveUp = function() {
+        if (settled) return;
+        settled = true;
+        worker.terminate();
+        ready(onPage());
       };
-      // Frame-sized buffers that carry rows to the worker and come back: no
-      // new memory for the picture from frame to frame.
-      var spares = [];
-      var rows = null;  // the rows of the coming frame, sent with it
-      var send = function(message) {
-        if (rows) {
-          message.rows = rows.rows;
-          message.first = rows.first;
-          message.count = rows.count;
-          worker.postMessage(message, [rows.rows]);
-          rows = null;
-        } else {
-          worker.postMessage(message);
-        }
+      var patience = setTimeout(giveUp, 2000);
+      worker.onerror = function(e) {
+        if (e.preventDefault) e.preventDefault();
+        giveUp();
       };
       worker.onmessage = function(e) {
-        var m = e.data;
-        if (m.spare) spares.push(m.spare);
-        if (m.frame && m.frame === frame) wakeWaiting();
-        if (m.read && reads[m.read]) {
-          reads[m.read](new Uint8ClampedArray(m.pixels));
-          delete reads[m.read];
-        }
+        if (settled || !e.data.running) return;
+        settled = true;
+        clearTimeout(patience);
+        worker.onerror = function(e) {
+          qvWeb.setCaption('Error: the picture\'s worker failed (' + (e.message || 'unknown') + ')');
+        };
+        ready(inWorker());
       };
-      // A hidden page's worker gets no animation frames, and a browser may
-      // stop them for a window it thinks nobody sees: a frame asked for then
-      // must not keep the program (and the music's refill) waiting. Hiding
-      // wakes it at once; anything else within a tenth of a second.
-      document.addEventListener('visibilitychange', function() {
-        if (document.hidden) wakeWaiting();
-      });
-      setInterval(function() {
-        if (waiting && performance.now() - waitingSince > 100) wakeWaiting();
-      }, 250);
-      return {
-        worker: true,
-        notice: function(lines) { send({ notice: lines }); },
-        rows: function(pixels, first, count) {
-          if (rows) send({});
-          var rowBytes = canvas.width * 4;
-          var buffer = spares.pop() || new ArrayBuffer(rowBytes * canvas.height);
-          new Uint8Array(buffer).set(HEAPU8.subarray(pixels + first * rowBytes, pixels + (first + count) * rowBytes));
-          rows = { rows: buffer, first: first, count: count };
-        },
-        nextFrame: function(wake) {
-          waiting = wake;
-          waitingSince = performance.now();
-          send({ frame: ++frame });
-        },
-        pixels: function(x, y, width, height) {
-          return new Promise(function(resolve) {
-            reads[++lastRead] = resolve;
-            send({ read: lastRead, x: x, y: y, width: width, height: height });
-          });
-        },
+      var inWorker = function() {
+        var offscreen = canvas.transferControlToOffscreen();
+        worker.postMessage({ canvas: offscreen }, [offscreen]);
+        var frame = 0, waiting = null, waitingSince = 0, reads = {}, lastRead = 0;
+        var wakeWaiting = function() {
+          var wake = waiting;
+          waiting = null;
+          if (wake) wake();
+        };
+        // Frame-sized buffers that carry rows to the worker and come back: no
+        // new memory for the picture from frame to frame.
+        var spares = [];
+        var rows = null;  // the rows of the coming frame, sent with it
+        var send = function(message) {
+          if (rows) {
+            message.rows = rows.rows;
+            message.first = rows.first;
+            message.count = rows.count;
+            worker.postMessage(message, [rows.rows]);
+            rows = null;
+          } else {
+            worker.postMessage(message);
+          }
+        };
+        worker.onmessage = function(e) {
+          var m = e.data;
+          if (m.spare) spares.push(m.spare);
+          if (m.frame && m.frame === frame) wakeWaiting();
+          if (m.read && reads[m.read]) {
+            reads[m.read](new Uint8ClampedArray(m.pixels));
+            delete reads[m.read];
+          }
+        };
+        // A hidden page's worker gets no animation frames, and a browser may
+        // stop them for a window it thinks nobody sees: a frame asked for then
+        // must not keep the program (and the music's refill) waiting. Hiding
+        // wakes it at once; anything else within a tenth of a second.
+        document.addEventListener('visibilitychange', function() {
+          if (document.hidden) wakeWaiting();
+        });
+        setInterval(function() {
+          if (waiting && performance.now() - waitingSince > 100) wakeWaiting();
+        }, 250);
+        return {
+          worker: true,
+          notice: function(lines) { send({ notice: lines }); },
+          rows: function(pixels, first, count) {
+            if (rows) send({});
+            var rowBytes = canvas.width * 4;
+            var buffer = spares.pop() || new ArrayBuffer(rowBytes * canvas.height);
+            new Uint8Array(buffer).set(HEAPU8.subarray(pixels + first * rowBytes, pixels + (first + count) * rowBytes));
+            rows = { rows: buffer, first: first, count: count };
+          },
+          nextFrame: function(wake) {
+            waiting = wake;
+            waitingSince = performance.now();
+            send({ frame: ++frame });
+          },
+          pixels: function(x, y, width, height) {
+            return new Promise(function(resolve) {
+              reads[++lastRead] = resolve;
+              send({ read: lastRead, x: x, y: y, width: width, height: height });
+            });
+          },
+        };
       };
     },
 
@@ -427,35 +458,8 @@ mergeInto(LibraryManager.library, {
       if (caption) caption.textContent = text;
     },
 
-    toggleFullScreen: function() {
-      var canvas = qvWeb.canvasElement();
-      if (document.fullscreenElement) {
-        if (document.exitFullscreen) document.exitFullscreen();
-      } else if (canvas.requestFullscreen) {
-        canvas.requestFullscreen().catch(function() {});
-      }
-    },
-  },
-
-  // Sizes the canvas's backing store, shows the start screen and returns
-  // once the reader has clicked or tapped it (1), or 0 without a canvas. The
-  // start screen appears only now that the program runs: until then the
-  // page says it is loading.
-  qv_web_open_canvas__deps: ['$qvWeb'],
-  qv_web_open_canvas: function(title, width, height) {
-    var canvas = qvWeb.canvasElement();
-    if (!canvas) return 0;
-    if (!qvWeb.surface) {
-      canvas.width = width;
-      canvas.height = height;
-      qvWeb.surface = qvWeb.makeSurface(canvas);
-      document.body.classList.toggle('qv-drawing-worker', qvWeb.surface.worker);
-      // The shown picture, for tests and tools: a promise of its RGBA pixels.
-      window.qvCanvasPixels = qvWeb.surface.pixels;
-    } else if (canvas.width !== width || canvas.height !== height) {
-      return 0;  // a drawing worker owns the canvas: its size is fixed
-    }
-    return Asyncify.handleSleep(function(wakeUp) {
+    // The start screen, until the reader clicks or taps it: then wakeUp(1).
+    showStartScreen: function(canvas, width, height, wakeUp) {
       var lines = [
         { text: 'CLICK TO START', y: height / 2 - 24, font: 'bold 32px monospace', colour: '#e0e0e0' },
         { text: 'WARNING: THE INTRO FLASHES FULL-SCREEN COLOURS', y: height / 2 + 20, font: '16px monospace',
@@ -478,6 +482,43 @@ mergeInto(LibraryManager.library, {
         canvas.style.cursor = 'none';
         qvWeb.setCaption(qvWeb.hasKeyboard() ? 'F: full screen \u00b7 Esc or QUIT: end' : '');
         wakeUp(1);
+      });
+    },
+
+    toggleFullScreen: function() {
+      var canvas = qvWeb.canvasElement();
+      if (document.fullscreenElement) {
+        if (document.exitFullscreen) document.exitFullscreen();
+      } else if (canvas.requestFullscreen) {
+        canvas.requestFullscreen().catch(function() {});
+      }
+    },
+  },
+
+  // Sizes the canvas's backing store, shows the start screen and returns
+  // once the reader has clicked or tapped it (1), or 0 without a canvas. The
+  // start screen appears only now that the program runs: until then the
+  // page says it is loading.
+  qv_web_open_canvas__deps: ['$qvWeb'],
+  qv_web_open_canvas: function(title, width, height) {
+    var canvas = qvWeb.canvasElement();
+    if (!canvas) return 0;
+    if (qvWeb.surface && (canvas.width !== width || canvas.height !== height)) {
+      return 0;  // a drawing worker owns the canvas: its size is fixed
+    }
+    return Asyncify.handleSleep(function(wakeUp) {
+      if (qvWeb.surface) {
+        qvWeb.showStartScreen(canvas, width, height, wakeUp);
+        return;
+      }
+      canvas.width = width;
+      canvas.height = height;
+      qvWeb.makeSurface(canvas, function(surface) {
+        qvWeb.surface = surface;
+        document.body.classList.toggle('qv-drawing-worker', surface.worker);
+        // The shown picture, for tests and tools: a promise of its RGBA pixels.
+        window.qvCanvasPixels = surface.pixels;
+        qvWeb.showStartScreen(canvas, width, height, wakeUp);
       });
     });
   },

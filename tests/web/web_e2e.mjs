@@ -292,28 +292,39 @@ try {
   check(end > 100 && end < 20000, `end screen: text on black (${end} lit pixels)`);
   check((await framesOver(500)) === 0, 'no audio after the end');
 
-  // A browser without OffscreenCanvas: the page's thread draws and paces the
-  // program itself, to the same picture.
-  const plain = await context.newPage();
-  plain.on('pageerror', (e) => pageErrors.push(e.message));
-  await plain.addInitScript(() => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; });
-  await plain.goto(`http://127.0.0.1:${port}/index.html`);
-  await plain.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 30000 });
-  check(await plain.evaluate(() => !document.body.classList.contains('qv-drawing-worker')),
-        'without OffscreenCanvas the page draws the picture itself');
-  const plainBox = await plain.locator('#canvas').boundingBox();
-  await plain.mouse.click(plainBox.x + plainBox.width / 2, plainBox.y + plainBox.height / 2);
-  await waitForLitFrame(plain);
-  await plain.mouse.move(plainBox.x + 5, plainBox.y + 5);
-  await plain.keyboard.press('Escape');
-  const editorial = referenceArea('plain_editorial', ['--article', '11']);
-  const plainDeadline = Date.now() + 30000;
-  let plainDifferences = -1;
-  while ((plainDifferences = await areaDifferencesOn(plain, editorial)) !== 0 && Date.now() < plainDeadline) {
-    await plain.waitForTimeout(200);
+  // A browser without OffscreenCanvas, and one whose worker fails to load:
+  // the page's thread draws and paces the program itself, to the same picture.
+  const withoutWorker = {
+    'without OffscreenCanvas': () => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; },
+    'with a worker that fails to load': () => {
+      const RealWorker = window.Worker;
+      window.Worker = function() {
+        return new RealWorker(URL.createObjectURL(new Blob(['throw new Error("refused")'], { type: 'text/javascript' })));
+      };
+    },
+  };
+  for (const [browser, initScript] of Object.entries(withoutWorker)) {
+    const plain = await context.newPage();
+    plain.on('pageerror', (e) => pageErrors.push(e.message));
+    await plain.addInitScript(initScript);
+    await plain.goto(`http://127.0.0.1:${port}/index.html`);
+    await plain.waitForFunction(() => document.body.classList.contains('qv-ready'), null, { timeout: 30000 });
+    check(await plain.evaluate(() => !document.body.classList.contains('qv-drawing-worker')),
+          `${browser}, the page draws the picture itself`);
+    const plainBox = await plain.locator('#canvas').boundingBox();
+    await plain.mouse.click(plainBox.x + plainBox.width / 2, plainBox.y + plainBox.height / 2);
+    await waitForLitFrame(plain);
+    await plain.mouse.move(plainBox.x + 5, plainBox.y + 5);
+    await plain.keyboard.press('Escape');
+    const editorial = referenceArea('plain_editorial', ['--article', '11']);
+    const plainDeadline = Date.now() + 30000;
+    let plainDifferences = -1;
+    while ((plainDifferences = await areaDifferencesOn(plain, editorial)) !== 0 && Date.now() < plainDeadline) {
+      await plain.waitForTimeout(200);
+    }
+    check(plainDifferences === 0, `and shows the reader as magtool shot --article 11 does (${plainDifferences} pixels differ)`);
+    await plain.close();
   }
-  check(plainDifferences === 0, `and shows the reader as magtool shot --article 11 does (${plainDifferences} pixels differ)`);
-  await plain.close();
 
   check(pageErrors.length === 0, `no page errors${pageErrors.length ? ': ' + pageErrors.join('; ') : ''}`);
   // The drawing worker's script is made on the page (a blob: address): no request leaves the browser for it.
